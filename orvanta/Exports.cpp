@@ -1,0 +1,212 @@
+// The exported C functions: checks of the arguments, then the instance.
+#include "Engine.h"
+#include "orvanta.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr int32_t Failed = -1;
+
+void ClearText(char* Buffer)
+{
+    if (Buffer)
+        Buffer[0] = '\0';
+}
+
+} // namespace
+
+extern "C" {
+
+int32_t KrInterfaceGetVersion(const char* AppName, const char* Version)
+{
+    if (!AppName || !*AppName || !Version)
+        return 0;
+    return KR_INTERFACE_VERSION;
+}
+
+KrInstance KrInitialize(int32_t* Reserved, KrWindow MessageWindow, const char* RegString)
+{
+    if (Reserved)
+        *Reserved = 0;
+    return TEngines::Add(
+        new TEngine(MessageWindow, QString::fromLatin1(RegString ? RegString : "")));
+}
+
+void KrRelease(KrInstance Instance)
+{
+    TEngines::Remove(Instance);
+}
+
+int32_t KrProcess(KrInstance Instance, int32_t Operation, const char* Path, KrVariant* Value)
+{
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine || !Path)
+        return Failed;
+    return engine->Process(Operation, QString::fromLatin1(Path), Value);
+}
+
+// What follows belongs to the media, the server link and the kept blocks,
+// which this engine does not offer yet: every call reports failure and
+// leaves its output empty.
+
+int32_t KrGetSkinName(KrInstance, char* Buffer)
+{
+    ClearText(Buffer);
+    return Failed;
+}
+int32_t KrSetSkinName(KrInstance, const char*) { return Failed; }
+int32_t KrGetFlags(KrInstance, uint8_t* Block)
+{
+    if (Block)
+        std::memset(Block, 0, KR_FLAGS_BLOCK_SIZE);
+    return Failed;
+}
+int32_t KrSetFlags(KrInstance, const uint8_t*) { return Failed; }
+int32_t KrGetHistory(KrInstance, char* Block)
+{
+    if (Block)
+        std::memset(Block, 0, KR_HISTORY_ENTRIES * KR_HISTORY_ENTRY_SIZE);
+    return Failed;
+}
+int32_t KrSetHistory(KrInstance, const char*) { return Failed; }
+
+uint8_t KrUpdateDeviceList(KrInstance) { return 0x7; }
+int32_t KrGetCurrentVideoCapture(KrInstance, char* Buffer)
+{
+    ClearText(Buffer);
+    return Failed;
+}
+int32_t KrGetCurrentAudioCapture(KrInstance, char* Buffer)
+{
+    ClearText(Buffer);
+    return Failed;
+}
+int32_t KrSetVideoCapture(KrInstance, const char*) { return Failed; }
+int32_t KrSetAudioCapture(KrInstance, const char*) { return Failed; }
+int32_t KrStartSender(KrInstance, const char*, const char*, KrWindow, KrRenderProc* RenderProc,
+                      intptr_t* RenderInstance, int32_t, int32_t, int32_t)
+{
+    if (RenderProc)
+        *RenderProc = nullptr;
+    if (RenderInstance)
+        *RenderInstance = 0;
+    return 0x3;
+}
+int32_t KrStopSender(KrInstance) { return Failed; }
+int32_t KrForceBicubic(KrInstance, int32_t) { return Failed; }
+int32_t KrSetSaturation(KrInstance, int32_t) { return Failed; }
+int32_t KrConnectSender(KrInstance, KrWindow, int32_t) { return Failed; }
+int32_t KrDisconnectSender(KrInstance) { return Failed; }
+
+int32_t KrSetServer(KrInstance, const char*, const char*, const char*) { return Failed; }
+int32_t KrGetServers(KrInstance, int32_t, char* Names, char* Addresses)
+{
+    ClearText(Names);
+    ClearText(Addresses);
+    return 0;
+}
+int32_t KrSetCurrentServer(KrInstance, const char*) { return Failed; }
+int32_t KrGetDefaultServer(KrInstance, char* Buffer)
+{
+    ClearText(Buffer);
+    return Failed;
+}
+int32_t KrLoginToServer(KrInstance, const char*, const char*, int32_t) { return Failed; }
+int32_t KrLogoutServer(KrInstance) { return Failed; }
+int32_t KrGetMyName(KrInstance, char* Name, char* DisplayName, char* Third)
+{
+    ClearText(Name);
+    ClearText(DisplayName);
+    ClearText(Third);
+    return 0;
+}
+int32_t KrGetAutologin(KrInstance) { return Failed; }
+int32_t KrSetAutologin(KrInstance, int32_t) { return Failed; }
+
+int32_t KrAcceptProtocolConnect(KrInstance) { return Failed; }
+int32_t KrRejectProtocolConnect(KrInstance) { return Failed; }
+int32_t KrHangupProtocolConnect(KrInstance, int32_t) { return Failed; }
+int32_t KrGetOtherName(KrInstance, char* Name, char* DisplayName, char* Third)
+{
+    ClearText(Name);
+    ClearText(DisplayName);
+    ClearText(Third);
+    return Failed;
+}
+uint32_t KrGetReceiverState(KrInstance, intptr_t, char* Name)
+{
+    ClearText(Name);
+    return 0;
+}
+int32_t KrSetEchoMode(KrInstance, int32_t) { return Failed; }
+int32_t KrSetTrackCallBack(KrInstance Instance, KrTrackCallback, void*)
+{
+    return TEngines::Find(Instance) ? 0 : Failed;
+}
+
+int32_t KrSendMessage(KrInstance, const char*, int32_t) { return Failed; }
+int32_t KrSendCommand(KrInstance, const char*, const char*) { return Failed; }
+int32_t KrGetChatMessage(KrInstance, intptr_t, char* UserName, char* Text)
+{
+    ClearText(UserName);
+    ClearText(Text);
+    return Failed;
+}
+int32_t KrGetCommandMessage(KrInstance, intptr_t, char* UserName, char* Command)
+{
+    ClearText(UserName);
+    ClearText(Command);
+    return Failed;
+}
+
+int32_t KrGetLoggedUsersList(KrInstance, const intptr_t** List, int32_t)
+{
+    static const intptr_t empty[5] = {};
+    if (List)
+        *List = empty;
+    return Failed;
+}
+int32_t KrAddressBook(KrInstance, int32_t, const char*, int32_t) { return Failed; }
+int32_t KrReadUserInfo(KrInstance, const char*, char** Fields)
+{
+    if (Fields)
+        for (int i = 0; i < KR_USER_INFO_FIELDS; ++i)
+            ClearText(Fields[i]);
+    return Failed;
+}
+int32_t KrGetProperty(KrInstance, const char*, char* Buffer)
+{
+    ClearText(Buffer);
+    return Failed;
+}
+int32_t KrGetTraffic(KrInstance, int32_t* Sent, int32_t* Received)
+{
+    if (Sent)
+        *Sent = 0;
+    if (Received)
+        *Received = 0;
+    return Failed;
+}
+
+int32_t KrSetProxyNetMode(int32_t*) { return Failed; }
+int32_t KrSetProxySet(const KrProxyBlock*) { return Failed; }
+int32_t KrGetProxySet(KrProxyBlock*) { return Failed; }
+int32_t KrSetProxyDialog(KrWindow) { return Failed; }
+int32_t KrProxyDialogEnd(int32_t) { return Failed; }
+int32_t KrSetNetType(int32_t) { return 0; }
+int32_t KrSetManualPort(uint16_t*, int32_t) { return Failed; }
+int32_t KrSetDisableDirect(KrInstance, int32_t) { return Failed; }
+int32_t KrSetJitter(KrInstance, int32_t) { return Failed; }
+
+int32_t KrBwtStart(KrInstance, KrWindow) { return Failed; }
+int32_t KrBwtStop(KrInstance) { return Failed; }
+int32_t KrBwtGet(KrInstance, void* Result, intptr_t)
+{
+    if (Result)
+        std::memset(Result, 0, KR_BWT_RESULT_SIZE);
+    return Failed;
+}
+int32_t KrBwtWizardOn(KrInstance, int32_t) { return Failed; }
+
+} // extern "C"

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+
+// Small JSON documents that must survive crashes: written whole to a
+// temporary file and renamed over the old one, so a reader sees either the
+// old or the new content, never a torn file.
+namespace TJsonFile {
+
+// The object stored in Path; an empty object when the file does not exist.
+// A file that cannot be parsed is kept aside as "<Path>.damaged-<time>", a
+// warning naming What goes to standard error, and an empty object is returned.
+QJsonObject Load(const QString& Path, const QString& What);
+
+// Writes Object atomically, creating the folder when missing.
+bool Save(const QString& Path, const QJsonObject& Object);
+
+} // namespace TJsonFile
