@@ -174,6 +174,7 @@ typedef struct KrProxyBlock {
 
 /* Lifecycle */
 KR_API int32_t KrInterfaceGetVersion(const char* AppName, const char* Version); /* KR_INTERFACE_VERSION */
+/* Reserved, when given, is set to 0. */
 KR_API KrInstance KrInitialize(int32_t* Reserved, KrWindow MessageWindow, const char* RegString);
 KR_API void KrRelease(KrInstance Instance);
 
@@ -205,8 +206,9 @@ KR_API int32_t KrSetSaturation(KrInstance Instance, int32_t Saturation);
 KR_API int32_t KrConnectSender(KrInstance Instance, KrWindow MessageWindow, int32_t Multi);
 KR_API int32_t KrDisconnectSender(KrInstance Instance);
 
-/* Servers and login. KrGetServers returns the number N of entries filled:
- * 0 to N-2 are the servers, N-1 the current one. KrGetMyName returns the
+/* Servers and login. KrGetServers fills at most Count entries (at most
+ * KR_SERVER_ENTRIES) of both arrays, names and addresses, and returns the
+ * number N filled: 0 to N-2 are the servers, N-1 the current one. KrGetMyName returns the
  * account flags (bits 0-3 kind, 0x10 valid, bits 5-11 rights).
  * KrGetAutologin returns 0 off, 1 on, anything else unsupported. */
 KR_API int32_t KrSetServer(KrInstance Instance, const char* Name, const char* AddressOrFile,
@@ -230,7 +232,8 @@ KR_API uint32_t KrGetReceiverState(KrInstance Instance, intptr_t Receiver, char*
 KR_API int32_t KrSetEchoMode(KrInstance Instance, int32_t Mode);
 KR_API int32_t KrSetTrackCallBack(KrInstance Instance, KrTrackCallback Callback, void* Context);
 
-/* Chat and peer commands */
+/* Chat and peer commands; both buffers of KrGet*Message hold
+ * KR_MESSAGE_BUFFER_SIZE bytes. */
 KR_API int32_t KrSendMessage(KrInstance Instance, const char* Text, int32_t Reserved);
 KR_API int32_t KrSendCommand(KrInstance Instance, const char* Command, const char* UserName);
 KR_API int32_t KrGetChatMessage(KrInstance Instance, intptr_t Message, char* UserName, char* Text);
@@ -238,9 +241,9 @@ KR_API int32_t KrGetCommandMessage(KrInstance Instance, intptr_t Message, char* 
                                    char* Command);
 
 /* User lists: *List points to pointer-sized slots owned by the engine, five
- * per user (user name, display name, a text, an integer, a text; a null text
- * slot is an empty text), ended by a group whose first slot is null. Valid
- * until the next call. */
+ * per user (user name, display name, a text, an integer, a text), ended by a
+ * group whose first slot (the user name) is null; a null in any other text
+ * slot is an empty text. Valid until the next call. */
 KR_API int32_t KrGetLoggedUsersList(KrInstance Instance, const intptr_t** List, int32_t Kind);
 /* Address book requests; returns the request number. */
 KR_API int32_t KrAddressBook(KrInstance Instance, int32_t Operation, const char* Text, int32_t Param);
@@ -249,13 +252,17 @@ KR_API int32_t KrGetProperty(KrInstance Instance, const char* Name, char* Buffer
 KR_API int32_t KrGetTraffic(KrInstance Instance, int32_t* Sent, int32_t* Received);
 
 /* Network options (no instance) */
-KR_API int32_t KrSetProxyNetMode(int32_t* Mode); /* -1 reads the current mode in place */
+/* Sets the connection mode *Mode and answers the mode in effect in place;
+ * -1 only reads it. A proxy type of -1 in the block means none. */
+KR_API int32_t KrSetProxyNetMode(int32_t* Mode);
 KR_API int32_t KrSetProxySet(const KrProxyBlock* Block);
 KR_API int32_t KrGetProxySet(KrProxyBlock* Block);
 KR_API int32_t KrSetProxyDialog(KrWindow Window);
 KR_API int32_t KrProxyDialogEnd(int32_t Result);
 KR_API int32_t KrSetNetType(int32_t NetType); /* -1 reads; returns the net type */
-KR_API int32_t KrSetManualPort(uint16_t* Port, int32_t Mode); /* 0 get, 1 default, 2 set, 3 reset */
+/* Mode 0 reads the current port and 1 the default port into *Port; 2 sets
+ * *Port; 3 goes back to the default given in *Port. */
+KR_API int32_t KrSetManualPort(uint16_t* Port, int32_t Mode);
 KR_API int32_t KrSetDisableDirect(KrInstance Instance, int32_t Disable);
 KR_API int32_t KrSetJitter(KrInstance Instance, int32_t On);
 
