@@ -1,5 +1,6 @@
 #include "platform/Registry.h"
 
+#include "platform/Autostart.h"
 #include "platform/JsonFile.h"
 #include "platform/Paths.h"
 
@@ -96,6 +97,13 @@ QString HiveName(THive Hive)
         return QStringLiteral("classes_root");
     }
     return {};
+}
+
+// A value of the current user's Run key (not its default value) has a
+// desktop entry in the autostart folder.
+bool IsAutostartValue(THive Hive, const QString& KeyPath, const QString& Name)
+{
+    return Hive == THive::CurrentUser && !Name.isEmpty() && TAutostart::IsRunKey(KeyPath);
 }
 
 // Holds the hive's lock file while a hive is read or changed.
@@ -256,17 +264,22 @@ bool TRegistry::DeleteValue(const QString& Name)
     if (!FOpen || FReadOnly)
         return false;
     THiveAccess hive(FRootKey);
+    QString stored;
     const bool removed =
-        ChangeKey(hive.Root, SplitPath(FCurrentPath), false, [&Name](QJsonObject& key) {
+        ChangeKey(hive.Root, SplitPath(FCurrentPath), false, [&](QJsonObject& key) {
             QJsonObject values = key.value(ValuesField).toObject();
-            const QString stored = StoredName(values, Name);
+            stored = StoredName(values, Name);
             if (!values.contains(stored))
                 return false;
             values.remove(stored);
             key.insert(ValuesField, values);
             return true;
         });
-    return removed && hive.Save();
+    if (!removed || !hive.Save())
+        return false;
+    if (IsAutostartValue(FRootKey, FCurrentPath, stored))
+        TAutostart::RemoveEntry(stored);
+    return true;
 }
 
 std::optional<QJsonValue> TRegistry::ReadData(const QString& Name,
@@ -302,15 +315,27 @@ bool TRegistry::WriteValue(const QString& Name, const QString& Type, const QJson
     if (!FOpen || FReadOnly)
         return false;
     THiveAccess hive(FRootKey);
+    QString stored;
     // The key may have been deleted by someone else since it was opened; it
     // comes back, as a write to an open key cannot fail for that.
     ChangeKey(hive.Root, SplitPath(FCurrentPath), true, [&](QJsonObject& key) {
         QJsonObject values = key.value(ValuesField).toObject();
-        values.insert(StoredName(values, Name), QJsonObject{{TypeField, Type}, {DataField, Data}});
+        stored = StoredName(values, Name);
+        values.insert(stored, QJsonObject{{TypeField, Type}, {DataField, Data}});
         key.insert(ValuesField, values);
         return true;
     });
-    return hive.Save();
+    if (!hive.Save())
+        return false;
+    // The hive is what counts; a missing entry only means the program is not
+    // started at logon, so a failure there does not fail the write.
+    if (IsAutostartValue(FRootKey, FCurrentPath, stored)) {
+        if (Type == StringType || Type == ExpandStringType)
+            TAutostart::WriteEntry(stored, Data.toString());
+        else
+            TAutostart::RemoveEntry(stored);
+    }
+    return true;
 }
 
 bool TRegistry::WriteString(const QString& Name, const QString& Value)
