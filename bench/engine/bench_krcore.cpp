@@ -53,7 +53,7 @@ void BM_PostedEngineMessage(benchmark::State& State)
     TLoggedIn session;
     for (auto _ : State) {
         PostMessage(session.Window.Handle(), KR_WM_STATUS, Online | 1280, 0);
-        QCoreApplication::sendPostedEvents(&session.Window);
+        QCoreApplication::sendPostedEvents();
     }
     benchmark::DoNotOptimize(session.Warnings);
     State.SetItemsProcessed(State.iterations());
