@@ -1,11 +1,13 @@
 #include "Engine.h"
 
+#include "platform/Messages.h"
+
 #include <QMutex>
 #include <memory>
 #include <unordered_map>
 
 TEngine::TEngine(KrWindow MessageWindow, const QString& RegString)
-    : FMessageWindow(MessageWindow), FSettings(RegString)
+    : FMessageWindow(MessageWindow), FStore(RegString)
 {
 }
 
@@ -15,12 +17,17 @@ int32_t TEngine::Process(int32_t Operation, const QString& Path, KrVariant* Valu
         return -1;
     switch (Operation) {
     case KR_OP_READ_SETTING:
-        return FSettings.Read(Path, Value) ? 0 : 1;
+        return FStore.ReadSetting(Path, Value) ? 0 : 1;
     case KR_OP_WRITE_SETTING:
-        return FSettings.Write(Path, *Value) ? 0 : -1;
+        return FStore.WriteSetting(Path, *Value) ? 0 : -1;
     default:
-        return -1; // no property of the media tree is available yet
+        return FProperties.Process(Operation, Path, Value);
     }
+}
+
+bool TEngine::Post(uint32_t Msg, intptr_t WParam, intptr_t LParam) const
+{
+    return FMessageWindow != 0 && PostMessage(FMessageWindow, Msg, WParam, LParam);
 }
 
 namespace TEngines {

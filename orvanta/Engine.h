@@ -1,6 +1,7 @@
 #pragma once
 
-#include "SettingsStore.h"
+#include "EngineStore.h"
+#include "PropertyTree.h"
 #include "orvanta.h"
 
 #include <QString>
@@ -12,13 +13,19 @@ public:
     TEngine(KrWindow MessageWindow, const QString& RegString);
 
     KrWindow MessageWindow() const { return FMessageWindow; }
-    TSettingsStore& Settings() { return FSettings; }
+    TEngineStore& Store() { return FStore; }
+    TPropertyTree& Properties() { return FProperties; }
 
+    // Settings operations go to the store, the others to the property tree.
     int32_t Process(int32_t Operation, const QString& Path, KrVariant* Value);
+
+    // Posts a notification to the client's window.
+    bool Post(uint32_t Msg, intptr_t WParam, intptr_t LParam) const;
 
 private:
     KrWindow FMessageWindow;
-    TSettingsStore FSettings;
+    TEngineStore FStore;
+    TPropertyTree FProperties;
 };
 
 // The live instances by handle. Handles are never reused, so a released

@@ -14,6 +14,23 @@ void ClearText(char* Buffer)
         Buffer[0] = '\0';
 }
 
+// A block into a caller's area of Size bytes, zero-filled past the data.
+void CopyBlock(void* Area, qsizetype Size, const QByteArray& Data)
+{
+    const qsizetype length = qMin(Data.size(), Size);
+    if (length > 0)
+        std::memcpy(Area, Data.constData(), size_t(length));
+    std::memset(static_cast<char*>(Area) + length, 0, size_t(Size - length));
+}
+
+// Text into a caller's buffer of Size bytes, cut to fit, always zero-terminated.
+void CopyText(char* Buffer, qsizetype Size, const QByteArray& Text)
+{
+    const qsizetype length = qMin(Text.size(), Size - 1);
+    std::memcpy(Buffer, Text.constData(), size_t(length));
+    Buffer[length] = '\0';
+}
+
 } // namespace
 
 extern "C" {
@@ -46,30 +63,67 @@ int32_t KrProcess(KrInstance Instance, int32_t Operation, const char* Path, KrVa
     return engine->Process(Operation, QString::fromLatin1(Path), Value);
 }
 
-// What follows belongs to the media, the server link and the kept blocks,
-// which this engine does not offer yet: every call reports failure and
-// leaves its output empty.
-
-int32_t KrGetSkinName(KrInstance, char* Buffer)
+int32_t KrGetSkinName(KrInstance Instance, char* Buffer)
 {
     ClearText(Buffer);
-    return Failed;
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine || !Buffer)
+        return Failed;
+    CopyText(Buffer, KR_PATH_BUFFER_SIZE, engine->Store().SkinName());
+    return 0;
 }
-int32_t KrSetSkinName(KrInstance, const char*) { return Failed; }
-int32_t KrGetFlags(KrInstance, uint8_t* Block)
+
+int32_t KrSetSkinName(KrInstance Instance, const char* Name)
 {
-    if (Block)
-        std::memset(Block, 0, KR_FLAGS_BLOCK_SIZE);
-    return Failed;
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine || !Name)
+        return Failed;
+    return engine->Store().SetSkinName(QByteArray(Name, qstrnlen(Name, KR_PATH_BUFFER_SIZE - 1)))
+               ? 0
+               : Failed;
 }
-int32_t KrSetFlags(KrInstance, const uint8_t*) { return Failed; }
-int32_t KrGetHistory(KrInstance, char* Block)
+
+int32_t KrGetFlags(KrInstance Instance, uint8_t* Block)
 {
-    if (Block)
-        std::memset(Block, 0, KR_HISTORY_ENTRIES * KR_HISTORY_ENTRY_SIZE);
-    return Failed;
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine || !Block)
+        return Failed;
+    CopyBlock(Block, KR_FLAGS_BLOCK_SIZE, engine->Store().Flags());
+    return 0;
 }
-int32_t KrSetHistory(KrInstance, const char*) { return Failed; }
+
+int32_t KrSetFlags(KrInstance Instance, const uint8_t* Block)
+{
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine || !Block)
+        return Failed;
+    return engine->Store().SetFlags(
+               QByteArray(reinterpret_cast<const char*>(Block), KR_FLAGS_BLOCK_SIZE))
+               ? 0
+               : Failed;
+}
+
+int32_t KrGetHistory(KrInstance Instance, char* Block)
+{
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine || !Block)
+        return Failed;
+    CopyBlock(Block, KR_HISTORY_ENTRIES * KR_HISTORY_ENTRY_SIZE, engine->Store().History());
+    return 0;
+}
+
+int32_t KrSetHistory(KrInstance Instance, const char* Block)
+{
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine || !Block)
+        return Failed;
+    return engine->Store().SetHistory(QByteArray(Block, KR_HISTORY_ENTRIES * KR_HISTORY_ENTRY_SIZE))
+               ? 0
+               : Failed;
+}
+
+// What follows belongs to the media and the server link, which this engine
+// does not offer yet: every call reports failure and leaves its output empty.
 
 uint8_t KrUpdateDeviceList(KrInstance) { return 0x7; }
 int32_t KrGetCurrentVideoCapture(KrInstance, char* Buffer)

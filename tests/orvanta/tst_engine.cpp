@@ -2,6 +2,7 @@
 #include "orvanta.h"
 
 #include <QTest>
+#include <algorithm>
 
 namespace {
 
@@ -33,6 +34,8 @@ private slots:
     void missingSettingLeavesThePreset();
     void settingNamesIgnoreCase();
     void releasedInstanceIsRefused();
+    void keptBlocksSurviveTheNextRun();
+    void unknownPropertiesFailAndLeaveTheValue();
 
 private:
     std::unique_ptr<TTestPlatformRoot> FRoot;
@@ -156,6 +159,51 @@ void TestEngine::releasedInstanceIsRefused()
     const KrInstance next = Start();
     QVERIFY(next != engine); // handles are not reused
     KrRelease(next);
+}
+
+void TestEngine::keptBlocksSurviveTheNextRun()
+{
+    KrInstance engine = Start();
+    uint8_t flags[KR_FLAGS_BLOCK_SIZE];
+    QCOMPARE(KrGetFlags(engine, flags), 0);
+    QVERIFY(std::all_of(std::begin(flags), std::end(flags), [](uint8_t b) { return b == 0; }));
+    for (int i = 0; i < KR_FLAGS_BLOCK_SIZE; ++i)
+        flags[i] = uint8_t(i * 7);
+    QByteArray history(KR_HISTORY_ENTRIES * KR_HISTORY_ENTRY_SIZE, '\0');
+    const QByteArray longest(KR_HISTORY_ENTRY_SIZE - 1, 'x');
+    history.replace(0, 8, "bob@demo");
+    history.replace(2 * KR_HISTORY_ENTRY_SIZE, longest.size(), longest);
+    history.replace(126 * KR_HISTORY_ENTRY_SIZE, 4, "\xe9t\xe9!");
+    QCOMPARE(KrSetFlags(engine, flags), 0);
+    QCOMPARE(KrSetHistory(engine, history.constData()), 0);
+    QCOMPARE(KrSetSkinName(engine, "/home/u/skins/blue.kr1"), 0);
+    KrRelease(engine);
+
+    engine = Start();
+    uint8_t readFlags[KR_FLAGS_BLOCK_SIZE];
+    QCOMPARE(KrGetFlags(engine, readFlags), 0);
+    QVERIFY(std::equal(std::begin(flags), std::end(flags), std::begin(readFlags)));
+    QByteArray readHistory(history.size(), 'z');
+    QCOMPARE(KrGetHistory(engine, readHistory.data()), 0);
+    QCOMPARE(readHistory, history);
+    QByteArray skin(KR_PATH_BUFFER_SIZE, 'z');
+    QCOMPARE(KrGetSkinName(engine, skin.data()), 0);
+    QCOMPARE(QByteArray(skin.constData()), QByteArray("/home/u/skins/blue.kr1"));
+    KrRelease(engine);
+}
+
+void TestEngine::unknownPropertiesFailAndLeaveTheValue()
+{
+    const KrInstance engine = Start();
+    for (int operation : {KR_OP_SET, KR_OP_GET, KR_OP_RUN, 7, -1}) {
+        TValue value;
+        KrVariantSetString(&value.V, "kept");
+        QVERIFY(KrProcess(engine, operation, "No\\Such\\Property", &value.V) != 0);
+        QCOMPARE(QByteArray(value.V.Value.String), QByteArray("kept"));
+    }
+    QVERIFY(KrProcess(engine, KR_OP_GET, "Sender\\FPSRate", nullptr) != 0);
+    QVERIFY(KrProcess(engine, KR_OP_GET, nullptr, nullptr) != 0);
+    KrRelease(engine);
 }
 
 QTEST_GUILESS_MAIN(TestEngine)

@@ -1,4 +1,4 @@
-#include "SettingsStore.h"
+#include "EngineStore.h"
 
 #include "platform/JsonFile.h"
 #include "platform/Paths.h"
@@ -9,6 +9,17 @@
 namespace {
 
 const QString SettingsField = QStringLiteral("settings");
+const QString FlagsField = QStringLiteral("flags");
+const QString HistoryField = QStringLiteral("history");
+const QString SkinField = QStringLiteral("skin");
+
+constexpr qsizetype HistorySize = qsizetype(KR_HISTORY_ENTRIES) * KR_HISTORY_ENTRY_SIZE;
+
+// Texts of the engine are kept byte for byte: each byte as one character.
+QString Bytes(const QByteArray& Text)
+{
+    return QString::fromLatin1(Text);
+}
 const QString TypeField = QStringLiteral("type");
 const QString ValueField = QStringLiteral("value");
 
@@ -103,25 +114,78 @@ QString StoredName(const QJsonObject& Settings, const QString& Name)
 
 } // namespace
 
-TSettingsStore::TSettingsStore(const QString& RegString)
+TEngineStore::TEngineStore(const QString& RegString)
     : FFileName(QDir(TPaths::ConfigDir())
-                    .filePath(QStringLiteral("engine/%1/settings.json").arg(BranchFolder(RegString))))
+                    .filePath(QStringLiteral("engine/%1/settings.json").arg(BranchFolder(RegString)))),
+      FFlags(KR_FLAGS_BLOCK_SIZE, '\0'), FHistory(HistorySize, '\0')
 {
-    FSettings = TJsonFile::Load(FFileName, QStringLiteral("the engine's settings"))
-                    .value(SettingsField)
-                    .toObject();
+    const QJsonObject stored = TJsonFile::Load(FFileName, QStringLiteral("the engine's settings"));
+    FSettings = stored.value(SettingsField).toObject();
+
+    const QByteArray flags = QByteArray::fromBase64(stored.value(FlagsField).toString().toLatin1());
+    if (flags.size() == KR_FLAGS_BLOCK_SIZE)
+        FFlags = flags;
+
+    const QJsonArray history = stored.value(HistoryField).toArray();
+    for (qsizetype i = 0; i < qMin<qsizetype>(history.size(), KR_HISTORY_ENTRIES); ++i) {
+        const QByteArray entry = history.at(i).toString().toLatin1().left(KR_HISTORY_ENTRY_SIZE - 1);
+        FHistory.replace(i * KR_HISTORY_ENTRY_SIZE, entry.size(), entry);
+    }
+    FSkinName = stored.value(SkinField).toString().toLatin1();
 }
 
-bool TSettingsStore::Read(const QString& Name, KrVariant* Value) const
+bool TEngineStore::ReadSetting(const QString& Name, KrVariant* Value) const
 {
     const QString stored = StoredName(FSettings, Name);
     return FSettings.contains(stored) && FromJson(FSettings.value(stored), Value);
 }
 
-bool TSettingsStore::Write(const QString& Name, const KrVariant& Value)
+bool TEngineStore::WriteSetting(const QString& Name, const KrVariant& Value)
 {
     if (Name.isEmpty())
         return false;
     FSettings.insert(StoredName(FSettings, Name), ToJson(Value));
-    return TJsonFile::Save(FFileName, QJsonObject{{SettingsField, FSettings}});
+    return Save();
+}
+
+bool TEngineStore::SetFlags(const QByteArray& Block)
+{
+    if (Block.size() != KR_FLAGS_BLOCK_SIZE)
+        return false;
+    FFlags = Block;
+    return Save();
+}
+
+bool TEngineStore::SetHistory(const QByteArray& Block)
+{
+    if (Block.size() != HistorySize)
+        return false;
+    FHistory = Block;
+    return Save();
+}
+
+bool TEngineStore::SetSkinName(const QByteArray& Name)
+{
+    FSkinName = Name;
+    return Save();
+}
+
+bool TEngineStore::Save() const
+{
+    // History entries as texts up to their first zero; the empty tail is left out.
+    QJsonArray history;
+    qsizetype used = 0;
+    for (int i = 0; i < KR_HISTORY_ENTRIES; ++i) {
+        const char* entry = FHistory.constData() + i * KR_HISTORY_ENTRY_SIZE;
+        const QByteArray text(entry, qstrnlen(entry, KR_HISTORY_ENTRY_SIZE - 1));
+        history.append(Bytes(text));
+        if (!text.isEmpty())
+            used = i + 1;
+    }
+    while (history.size() > used)
+        history.removeLast();
+    return TJsonFile::Save(FFileName, QJsonObject{{SettingsField, FSettings},
+                                                  {FlagsField, QString::fromLatin1(FFlags.toBase64())},
+                                                  {HistoryField, history},
+                                                  {SkinField, Bytes(FSkinName)}});
 }
