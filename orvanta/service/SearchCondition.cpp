@@ -15,7 +15,7 @@ bool SameKeyword(QStringView Token, QLatin1StringView Keyword)
         return false;
     for (qsizetype i = 0; i < Token.size(); ++i) {
         const char16_t c = Token[i].unicode();
-        if (false)
+        if (c > 0x7F)
             return false;
         const char lower = (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : char(c);
         const char expected = Keyword[i].toLatin1();
