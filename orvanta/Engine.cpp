@@ -1,5 +1,7 @@
 #include "Engine.h"
 
+#include "devices/DeviceManager.h"
+
 #include "platform/Messages.h"
 
 #include <QMutex>
@@ -7,9 +9,13 @@
 #include <unordered_map>
 
 TEngine::TEngine(KrWindow MessageWindow, const QString& RegString)
-    : FMessageWindow(MessageWindow), FStore(RegString)
+    : FMessageWindow(MessageWindow), FStore(RegString),
+      FDevices(std::make_unique<TDeviceManager>(FStore))
 {
+    FDevices->Register(FProperties);
 }
+
+TEngine::~TEngine() = default;
 
 int32_t TEngine::Process(int32_t Operation, const QString& Path, KrVariant* Value)
 {

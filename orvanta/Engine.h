@@ -5,16 +5,21 @@
 #include "orvanta.h"
 
 #include <QString>
+#include <memory>
+
+class TDeviceManager;
 
 // One engine instance, made by KrInitialize for one client window.
 class TEngine
 {
 public:
     TEngine(KrWindow MessageWindow, const QString& RegString);
+    ~TEngine();
 
     KrWindow MessageWindow() const { return FMessageWindow; }
     TEngineStore& Store() { return FStore; }
     TPropertyTree& Properties() { return FProperties; }
+    TDeviceManager& Devices() { return *FDevices; }
 
     // Settings operations go to the store, the others to the property tree.
     int32_t Process(int32_t Operation, const QString& Path, KrVariant* Value);
@@ -26,6 +31,7 @@ private:
     KrWindow FMessageWindow;
     TEngineStore FStore;
     TPropertyTree FProperties;
+    std::unique_ptr<TDeviceManager> FDevices;
 };
 
 // The live instances by handle. Handles are never reused, so a released

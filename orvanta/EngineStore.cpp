@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QJsonArray>
+#include <QtEndian>
 
 namespace {
 
@@ -14,6 +15,21 @@ const QString HistoryField = QStringLiteral("history");
 const QString SkinField = QStringLiteral("skin");
 
 constexpr qsizetype HistorySize = qsizetype(KR_HISTORY_ENTRIES) * KR_HISTORY_ENTRY_SIZE;
+
+// The flags block of a first run: natural colours, both volumes at half, 15
+// frames per second; everything else off.
+QByteArray FirstRunFlags()
+{
+    QByteArray block(KR_FLAGS_BLOCK_SIZE, '\0');
+    const auto set = [&block](int Offset, qint32 Value) {
+        qToLittleEndian<qint32>(Value, block.data() + Offset);
+    };
+    set(40, 100);   // saturation
+    set(44, 32768); // playback volume
+    set(48, 32768); // microphone volume
+    set(76, 15);    // frame rate
+    return block;
+}
 
 // Texts of the engine are kept byte for byte: each byte as one character.
 QString Bytes(const QByteArray& Text)
@@ -117,7 +133,7 @@ QString StoredName(const QJsonObject& Settings, const QString& Name)
 TEngineStore::TEngineStore(const QString& RegString)
     : FFileName(QDir(TPaths::ConfigDir())
                     .filePath(QStringLiteral("engine/%1/settings.json").arg(BranchFolder(RegString)))),
-      FFlags(KR_FLAGS_BLOCK_SIZE, '\0'), FHistory(HistorySize, '\0')
+      FFlags(FirstRunFlags()), FHistory(HistorySize, '\0')
 {
     const QJsonObject stored = TJsonFile::Load(FFileName, QStringLiteral("the engine's settings"));
     FSettings = stored.value(SettingsField).toObject();

@@ -1,5 +1,6 @@
 // The exported C functions: checks of the arguments, then the instance.
 #include "Engine.h"
+#include "devices/DeviceManager.h"
 #include "orvanta.h"
 
 #include <cstring>
@@ -122,22 +123,77 @@ int32_t KrSetHistory(KrInstance Instance, const char* Block)
                : Failed;
 }
 
-// What follows belongs to the media and the server link, which this engine
+// ---- Devices ----------------------------------------------------------------------
+
+uint8_t KrUpdateDeviceList(KrInstance Instance)
+{
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine)
+        return TDeviceManager::NoMicrophones | TDeviceManager::NoCameras |
+               TDeviceManager::NoPlayback;
+    return engine->Devices().UpdateDeviceList();
+}
+
+int32_t KrGetCurrentVideoCapture(KrInstance Instance, char* Buffer)
+{
+    ClearText(Buffer);
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine || !Buffer)
+        return Failed;
+    CopyText(Buffer, KR_PATH_BUFFER_SIZE, engine->Devices().CurrentVideoCapture());
+    return 0;
+}
+
+int32_t KrGetCurrentAudioCapture(KrInstance Instance, char* Buffer)
+{
+    ClearText(Buffer);
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine || !Buffer)
+        return Failed;
+    CopyText(Buffer, KR_PATH_BUFFER_SIZE, engine->Devices().CurrentAudioCapture());
+    return 0;
+}
+
+int32_t KrSetVideoCapture(KrInstance Instance, const char* Name)
+{
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine || !Name)
+        return Failed;
+    return engine->Devices().SetVideoCapture(QByteArray(Name, qstrnlen(Name, KR_PATH_BUFFER_SIZE)))
+               ? 0
+               : Failed;
+}
+
+int32_t KrSetAudioCapture(KrInstance Instance, const char* Name)
+{
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine || !Name)
+        return Failed;
+    return engine->Devices().SetAudioCapture(QByteArray(Name, qstrnlen(Name, KR_PATH_BUFFER_SIZE)))
+               ? 0
+               : Failed;
+}
+
+int32_t KrForceBicubic(KrInstance Instance, int32_t On)
+{
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine)
+        return Failed;
+    engine->Devices().SetForceBicubic(On != 0);
+    return 0;
+}
+
+int32_t KrSetSaturation(KrInstance Instance, int32_t Saturation)
+{
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine)
+        return Failed;
+    return engine->Devices().SetSaturation(Saturation) ? 0 : Failed;
+}
+
+// What follows belongs to the sender and the server link, which this engine
 // does not offer yet: every call reports failure and leaves its output empty.
 
-uint8_t KrUpdateDeviceList(KrInstance) { return 0x7; }
-int32_t KrGetCurrentVideoCapture(KrInstance, char* Buffer)
-{
-    ClearText(Buffer);
-    return Failed;
-}
-int32_t KrGetCurrentAudioCapture(KrInstance, char* Buffer)
-{
-    ClearText(Buffer);
-    return Failed;
-}
-int32_t KrSetVideoCapture(KrInstance, const char*) { return Failed; }
-int32_t KrSetAudioCapture(KrInstance, const char*) { return Failed; }
 int32_t KrStartSender(KrInstance, const char*, const char*, KrWindow, KrRenderProc* RenderProc,
                       intptr_t* RenderInstance, int32_t, int32_t, int32_t)
 {
@@ -148,8 +204,6 @@ int32_t KrStartSender(KrInstance, const char*, const char*, KrWindow, KrRenderPr
     return 0x3;
 }
 int32_t KrStopSender(KrInstance) { return Failed; }
-int32_t KrForceBicubic(KrInstance, int32_t) { return Failed; }
-int32_t KrSetSaturation(KrInstance, int32_t) { return Failed; }
 int32_t KrConnectSender(KrInstance, KrWindow, int32_t) { return Failed; }
 int32_t KrDisconnectSender(KrInstance) { return Failed; }
 
