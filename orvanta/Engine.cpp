@@ -1,21 +1,68 @@
 #include "Engine.h"
 
 #include "devices/DeviceManager.h"
+#include "service/DemoService.h"
 
 #include "platform/Messages.h"
 
 #include <QMutex>
+#include <QRandomGenerator>
 #include <memory>
 #include <unordered_map>
+
+namespace {
+
+// The services the server list can reach: the built-in demo service. A
+// server given by address or server file has no service behind it yet, so
+// it shows as offline.
+std::shared_ptr<IConferenceService> ServiceFor(const QString& Name, const QByteArray&,
+                                               const QByteArray&)
+{
+    if (Name.compare(TServiceLink::DemoServer, Qt::CaseInsensitive) == 0)
+        return TDemoService::Instance();
+    return nullptr;
+}
+
+// What the link to the demo service measures, in bytes per second: a
+// broadband line, with the variation of a real measurement.
+qint32 Measured(qint32 BytesPerSecond)
+{
+    const qint32 spread = BytesPerSecond / 20;
+    return BytesPerSecond - spread + qint32(QRandomGenerator::global()->bounded(2 * spread + 1));
+}
+
+} // namespace
 
 TEngine::TEngine(KrWindow MessageWindow, const QString& RegString)
     : FMessageWindow(MessageWindow), FStore(RegString),
       FDevices(std::make_unique<TDeviceManager>(FStore))
 {
     FDevices->Register(FProperties);
+    FLink = std::make_unique<TServiceLink>(
+        [this](uint32_t Msg, intptr_t WParam, intptr_t LParam) { return Post(Msg, WParam, LParam); },
+        &ServiceFor);
+    FBandwidth = std::make_unique<TBandwidthTest>(
+        [](KrWindow Window, uint32_t Msg, intptr_t WParam, intptr_t LParam) {
+            return PostMessage(Window, Msg, WParam, LParam);
+        },
+        TBandwidthTest::TLinkProbe{[this] { return FLink->Connection() != nullptr; },
+                                   [] { return Measured(64000); },
+                                   [] { return Measured(128000); }});
+    RegisterProtocolProperties();
 }
 
-TEngine::~TEngine() = default;
+TEngine::~TEngine()
+{
+    FLink.reset(); // leaves the service before the devices go
+}
+
+bool TEngine::SetEchoMode(int Mode)
+{
+    if (Mode < 0 || Mode > 3)
+        return false;
+    FEchoMode = Mode;
+    return true;
+}
 
 int32_t TEngine::Process(int32_t Operation, const QString& Path, KrVariant* Value)
 {

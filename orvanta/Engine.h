@@ -1,7 +1,9 @@
 #pragma once
 
+#include "BandwidthTest.h"
 #include "EngineStore.h"
 #include "PropertyTree.h"
+#include "ServiceLink.h"
 #include "orvanta.h"
 
 #include <QString>
@@ -20,6 +22,12 @@ public:
     TEngineStore& Store() { return FStore; }
     TPropertyTree& Properties() { return FProperties; }
     TDeviceManager& Devices() { return *FDevices; }
+    TServiceLink& Link() { return *FLink; }
+    TBandwidthTest& Bandwidth() { return *FBandwidth; }
+
+    // The peer's picture and sound are sent back while on (modes 0 to 3).
+    int EchoMode() const { return FEchoMode; }
+    bool SetEchoMode(int Mode);
 
     // Settings operations go to the store, the others to the property tree.
     int32_t Process(int32_t Operation, const QString& Path, KrVariant* Value);
@@ -32,6 +40,15 @@ private:
     TEngineStore FStore;
     TPropertyTree FProperties;
     std::unique_ptr<TDeviceManager> FDevices;
+    std::unique_ptr<TServiceLink> FLink;
+    std::unique_ptr<TBandwidthTest> FBandwidth;
+    int FEchoMode = 0;
+    int FOutBandwidth = 60; // kbit/s the client allows for sending and receiving
+    int FInBandwidth = 128;
+    QByteArray FPhoto; // the last photo handed out, kept while the client decodes it
+    QByteArray FPhotoFormat;
+
+    void RegisterProtocolProperties();
 };
 
 // The live instances by handle. Handles are never reused, so a released

@@ -24,6 +24,12 @@ void CopyBlock(void* Area, qsizetype Size, const QByteArray& Data)
     std::memset(static_cast<char*>(Area) + length, 0, size_t(Size - length));
 }
 
+// A text from the client, read no further than MaxLength bytes.
+QByteArray Bounded(const char* Text, qsizetype MaxLength)
+{
+    return QByteArray(Text, qstrnlen(Text, size_t(MaxLength)));
+}
+
 // Text into a caller's buffer of Size bytes, cut to fit, always zero-terminated.
 void CopyText(char* Buffer, qsizetype Size, const QByteArray& Text)
 {
@@ -47,8 +53,10 @@ KrInstance KrInitialize(int32_t* Reserved, KrWindow MessageWindow, const char* R
 {
     if (Reserved)
         *Reserved = 0;
-    return TEngines::Add(
-        new TEngine(MessageWindow, QString::fromLatin1(RegString ? RegString : "")));
+    auto* engine = new TEngine(MessageWindow, QString::fromLatin1(RegString ? RegString : ""));
+    const KrInstance instance = TEngines::Add(engine);
+    engine->Link().Connect(); // the engine connects to its server by itself
+    return instance;
 }
 
 void KrRelease(KrInstance Instance)
@@ -191,8 +199,8 @@ int32_t KrSetSaturation(KrInstance Instance, int32_t Saturation)
     return engine->Devices().SetSaturation(Saturation) ? 0 : Failed;
 }
 
-// What follows belongs to the sender and the server link, which this engine
-// does not offer yet: every call reports failure and leaves its output empty.
+// The sender and the traffic counters belong to the media path, which this
+// engine does not offer yet: these calls report failure.
 
 int32_t KrStartSender(KrInstance, const char*, const char*, KrWindow, KrRenderProc* RenderProc,
                       intptr_t* RenderInstance, int32_t, int32_t, int32_t)
@@ -207,87 +215,276 @@ int32_t KrStopSender(KrInstance) { return Failed; }
 int32_t KrConnectSender(KrInstance, KrWindow, int32_t) { return Failed; }
 int32_t KrDisconnectSender(KrInstance) { return Failed; }
 
-int32_t KrSetServer(KrInstance, const char*, const char*, const char*) { return Failed; }
-int32_t KrGetServers(KrInstance, int32_t, char* Names, char* Addresses)
+// ---- Servers, login and the account -------------------------------------------
+
+int32_t KrSetServer(KrInstance Instance, const char* Name, const char* AddressOrFile, const char* Port)
 {
-    ClearText(Names);
-    ClearText(Addresses);
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine || !Name || !*Name || !AddressOrFile)
+        return Failed;
+    engine->Link().SetServer(QString::fromUtf8(Bounded(Name, KR_SERVER_ENTRY_SIZE - 1)),
+                             Bounded(AddressOrFile, KR_PATH_BUFFER_SIZE - 1),
+                             Port ? Bounded(Port, 16) : QByteArray());
     return 0;
 }
-int32_t KrSetCurrentServer(KrInstance, const char*) { return Failed; }
-int32_t KrGetDefaultServer(KrInstance, char* Buffer)
+
+int32_t KrGetServers(KrInstance Instance, int32_t Count, char* Names, char* Addresses)
+{
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine || !Names || Count <= 0)
+        return 0;
+    // The servers, then the current one.
+    const QStringList entries = engine->Link().Servers() << engine->Link().CurrentServer();
+    const int filled = int(qMin<qsizetype>(entries.size(), qMin(Count, KR_SERVER_ENTRIES)));
+    for (int i = 0; i < filled; ++i) {
+        CopyText(Names + i * KR_SERVER_ENTRY_SIZE, KR_SERVER_ENTRY_SIZE, entries.at(i).toUtf8());
+        if (Addresses)
+            ClearText(Addresses + i * KR_SERVER_ENTRY_SIZE);
+    }
+    return filled;
+}
+
+int32_t KrSetCurrentServer(KrInstance Instance, const char* Name)
+{
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine || !Name)
+        return Failed;
+    return engine->Link().SetCurrentServer(QString::fromUtf8(Bounded(Name, KR_SERVER_ENTRY_SIZE - 1)))
+               ? 0
+               : Failed;
+}
+
+int32_t KrGetDefaultServer(KrInstance Instance, char* Buffer)
 {
     ClearText(Buffer);
-    return Failed;
-}
-int32_t KrLoginToServer(KrInstance, const char*, const char*, int32_t) { return Failed; }
-int32_t KrLogoutServer(KrInstance) { return Failed; }
-int32_t KrGetMyName(KrInstance, char* Name, char* DisplayName, char* Third)
-{
-    ClearText(Name);
-    ClearText(DisplayName);
-    ClearText(Third);
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine || !Buffer)
+        return Failed;
+    CopyText(Buffer, KR_DEFAULT_SERVER_SIZE, engine->Link().DefaultServer().toUtf8());
     return 0;
 }
-int32_t KrGetAutologin(KrInstance) { return Failed; }
-int32_t KrSetAutologin(KrInstance, int32_t) { return Failed; }
 
-int32_t KrAcceptProtocolConnect(KrInstance) { return Failed; }
-int32_t KrRejectProtocolConnect(KrInstance) { return Failed; }
-int32_t KrHangupProtocolConnect(KrInstance, int32_t) { return Failed; }
-int32_t KrGetOtherName(KrInstance, char* Name, char* DisplayName, char* Third)
+int32_t KrLoginToServer(KrInstance Instance, const char* UserName, const char* Password,
+                        int32_t AutoLogin)
+{
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine || !UserName || !Password)
+        return Failed;
+    return engine->Link().Login(Bounded(UserName, 255), Bounded(Password, 255), AutoLogin != 0);
+}
+
+int32_t KrLogoutServer(KrInstance Instance)
+{
+    TEngine* engine = TEngines::Find(Instance);
+    return engine ? engine->Link().Logout() : Failed;
+}
+
+int32_t KrGetMyName(KrInstance Instance, char* Name, char* DisplayName, char* Third)
 {
     ClearText(Name);
     ClearText(DisplayName);
     ClearText(Third);
-    return Failed;
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine || !engine->Link().LoggedIn())
+        return 0;
+    const TServiceAccount& account = engine->Link().Account();
+    if (Name)
+        CopyText(Name, KR_NAME_BUFFER_SIZE, account.UserId);
+    if (DisplayName)
+        CopyText(DisplayName, KR_NAME_BUFFER_SIZE, account.DisplayName.toUtf8());
+    return account.Flags;
 }
+
+int32_t KrGetAutologin(KrInstance Instance)
+{
+    constexpr int32_t Unsupported = 2;
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine || !engine->Link().LoggedIn() || engine->Link().Account().AutoLogin < 0)
+        return Unsupported;
+    return engine->Link().Account().AutoLogin;
+}
+
+int32_t KrSetAutologin(KrInstance Instance, int32_t On)
+{
+    TEngine* engine = TEngines::Find(Instance);
+    return engine ? engine->Link().SetAutoLogin(On != 0) : Failed;
+}
+
+// ---- Calls -----------------------------------------------------------------------
+
+namespace {
+
+// The connection of a logged-in instance, or null.
+IServiceConnection* Connection(KrInstance Instance)
+{
+    TEngine* engine = TEngines::Find(Instance);
+    return engine && engine->Link().LoggedIn() ? engine->Link().Connection() : nullptr;
+}
+
+} // namespace
+
+int32_t KrAcceptProtocolConnect(KrInstance Instance)
+{
+    IServiceConnection* connection = Connection(Instance);
+    return connection && connection->Accept() ? 0 : Failed;
+}
+
+int32_t KrRejectProtocolConnect(KrInstance Instance)
+{
+    IServiceConnection* connection = Connection(Instance);
+    return connection && connection->Reject() ? 0 : Failed;
+}
+
+int32_t KrHangupProtocolConnect(KrInstance Instance, int32_t)
+{
+    IServiceConnection* connection = Connection(Instance);
+    if (!connection)
+        return Failed;
+    connection->HangUp();
+    return 0;
+}
+
+int32_t KrGetOtherName(KrInstance Instance, char* Name, char* DisplayName, char* Third)
+{
+    ClearText(Name);
+    ClearText(DisplayName);
+    ClearText(Third);
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine)
+        return Failed;
+    if (Name)
+        CopyText(Name, KR_NAME_BUFFER_SIZE, engine->Link().PeerId());
+    if (DisplayName)
+        CopyText(DisplayName, KR_NAME_BUFFER_SIZE, engine->Link().PeerDisplayName().toUtf8());
+    return 0;
+}
+
 uint32_t KrGetReceiverState(KrInstance, intptr_t, char* Name)
 {
+    // Only one-to-one calls are carried: no further participants to report.
     ClearText(Name);
     return 0;
 }
-int32_t KrSetEchoMode(KrInstance, int32_t) { return Failed; }
+
+int32_t KrSetEchoMode(KrInstance Instance, int32_t Mode)
+{
+    TEngine* engine = TEngines::Find(Instance);
+    return engine && engine->SetEchoMode(Mode) ? 0 : Failed;
+}
+
 int32_t KrSetTrackCallBack(KrInstance Instance, KrTrackCallback, void*)
 {
     return TEngines::Find(Instance) ? 0 : Failed;
 }
 
-int32_t KrSendMessage(KrInstance, const char*, int32_t) { return Failed; }
-int32_t KrSendCommand(KrInstance, const char*, const char*) { return Failed; }
-int32_t KrGetChatMessage(KrInstance, intptr_t, char* UserName, char* Text)
+// ---- Chat and peer commands ----------------------------------------------------
+
+int32_t KrSendMessage(KrInstance Instance, const char* Text, int32_t)
+{
+    IServiceConnection* connection = Connection(Instance);
+    if (!connection || !Text)
+        return Failed;
+    return connection->SendChat(QString::fromUtf8(Bounded(Text, KR_MESSAGE_BUFFER_SIZE - 1))) ? 0
+                                                                                              : Failed;
+}
+
+int32_t KrSendCommand(KrInstance Instance, const char* Command, const char* UserName)
+{
+    IServiceConnection* connection = Connection(Instance);
+    if (!connection || !Command)
+        return Failed;
+    return connection->SendCommand(Bounded(Command, KR_MESSAGE_BUFFER_SIZE - 1),
+                                   UserName ? Bounded(UserName, 255) : QByteArray())
+               ? 0
+               : Failed;
+}
+
+// Returns 1 for a message of the service itself, 0 for one of a user.
+int32_t KrGetChatMessage(KrInstance Instance, intptr_t Message, char* UserName, char* Text)
 {
     ClearText(UserName);
     ClearText(Text);
-    return Failed;
+    TEngine* engine = TEngines::Find(Instance);
+    QByteArray from, text;
+    bool system = false;
+    if (!engine || !engine->Link().TakeChat(Message, from, text, system))
+        return Failed;
+    if (UserName)
+        CopyText(UserName, KR_MESSAGE_BUFFER_SIZE, from);
+    if (Text)
+        CopyText(Text, KR_MESSAGE_BUFFER_SIZE, text);
+    return system ? 1 : 0;
 }
-int32_t KrGetCommandMessage(KrInstance, intptr_t, char* UserName, char* Command)
+
+int32_t KrGetCommandMessage(KrInstance Instance, intptr_t Message, char* UserName, char* Command)
 {
     ClearText(UserName);
     ClearText(Command);
-    return Failed;
+    TEngine* engine = TEngines::Find(Instance);
+    QByteArray from, command;
+    if (!engine || !engine->Link().TakeCommand(Message, from, command))
+        return Failed;
+    if (UserName)
+        CopyText(UserName, KR_MESSAGE_BUFFER_SIZE, from);
+    if (Command)
+        CopyText(Command, KR_MESSAGE_BUFFER_SIZE, command);
+    return 0;
 }
 
-int32_t KrGetLoggedUsersList(KrInstance, const intptr_t** List, int32_t)
+// ---- Users, the address book and server properties ------------------------------
+
+int32_t KrGetLoggedUsersList(KrInstance Instance, const intptr_t** List, int32_t Kind)
 {
     static const intptr_t empty[5] = {};
-    if (List)
-        *List = empty;
-    return Failed;
+    if (!List)
+        return Failed;
+    *List = empty;
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine)
+        return Failed;
+    *List = engine->Link().UserList(Kind);
+    return 0;
 }
-int32_t KrAddressBook(KrInstance, int32_t, const char*, int32_t) { return Failed; }
-int32_t KrReadUserInfo(KrInstance, const char*, char** Fields)
+
+int32_t KrAddressBook(KrInstance Instance, int32_t Operation, const char* Text, int32_t Param)
 {
-    if (Fields)
-        for (int i = 0; i < KR_USER_INFO_FIELDS; ++i)
-            ClearText(Fields[i]);
-    return Failed;
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine || Operation < 0 || Operation > 4 || (Operation != 0 && !Text))
+        return Failed;
+    return engine->Link().AddressBook(Operation, Text ? Bounded(Text, 4095) : QByteArray(), Param);
 }
-int32_t KrGetProperty(KrInstance, const char*, char* Buffer)
+
+int32_t KrReadUserInfo(KrInstance Instance, const char* UserName, char** Fields)
+{
+    if (!Fields)
+        return Failed;
+    for (int i = 0; i < KR_USER_INFO_FIELDS; ++i)
+        ClearText(Fields[i]);
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine || !UserName)
+        return Failed;
+    const QByteArrayList info = engine->Link().UserInfo(Bounded(UserName, 255));
+    if (info.size() != KR_USER_INFO_FIELDS)
+        return Failed;
+    for (int i = 0; i < KR_USER_INFO_FIELDS; ++i)
+        if (Fields[i])
+            CopyText(Fields[i], KR_USER_INFO_FIELD_SIZE, info.at(i));
+    return 0;
+}
+
+int32_t KrGetProperty(KrInstance Instance, const char* Name, char* Buffer)
 {
     ClearText(Buffer);
-    return Failed;
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine || !Name || !Buffer)
+        return Failed;
+    const QByteArray value = engine->Link().Property(Bounded(Name, 255));
+    if (value.isEmpty())
+        return Failed;
+    CopyText(Buffer, KR_PROPERTY_BUFFER_SIZE, value);
+    return 0;
 }
+
 int32_t KrGetTraffic(KrInstance, int32_t* Sent, int32_t* Received)
 {
     if (Sent)
@@ -307,14 +504,39 @@ int32_t KrSetManualPort(uint16_t*, int32_t) { return Failed; }
 int32_t KrSetDisableDirect(KrInstance, int32_t) { return Failed; }
 int32_t KrSetJitter(KrInstance, int32_t) { return Failed; }
 
-int32_t KrBwtStart(KrInstance, KrWindow) { return Failed; }
-int32_t KrBwtStop(KrInstance) { return Failed; }
-int32_t KrBwtGet(KrInstance, void* Result, intptr_t)
+// ---- Bandwidth test --------------------------------------------------------------
+
+int32_t KrBwtStart(KrInstance Instance, KrWindow Window)
 {
-    if (Result)
-        std::memset(Result, 0, KR_BWT_RESULT_SIZE);
-    return Failed;
+    TEngine* engine = TEngines::Find(Instance);
+    return engine && engine->Bandwidth().Start(Window) ? 0 : Failed;
 }
-int32_t KrBwtWizardOn(KrInstance, int32_t) { return Failed; }
+
+int32_t KrBwtStop(KrInstance Instance)
+{
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine)
+        return Failed;
+    engine->Bandwidth().Stop();
+    return 0;
+}
+
+int32_t KrBwtGet(KrInstance Instance, void* Result, intptr_t)
+{
+    TEngine* engine = TEngines::Find(Instance);
+    if (!Result || !engine)
+        return Failed;
+    CopyBlock(Result, KR_BWT_RESULT_SIZE, engine->Bandwidth().Result());
+    return 0;
+}
+
+int32_t KrBwtWizardOn(KrInstance Instance, int32_t On)
+{
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine)
+        return Failed;
+    engine->Bandwidth().SetWizard(On != 0);
+    return 0;
+}
 
 } // extern "C"

@@ -67,6 +67,7 @@ public:
     QByteArray PeerId() const { return FPeerId; }
     QString PeerDisplayName() const { return FPeerDisplayName; }
     IServiceConnection* Connection() const { return FConnection.get(); }
+    bool CallUp() const { return FStatus & KR_STATUS_LINK_UP; }
 
     // -- IServiceClient
     void ServiceConnected() override;

@@ -491,6 +491,12 @@ TDemoService::TDemoService(QString DatabasePath, QString SeedPath)
 
 TDemoService::~TDemoService() = default;
 
+TDemoService::TTimings& TDemoService::DefaultTimings()
+{
+    static TTimings timings;
+    return timings;
+}
+
 std::shared_ptr<TDemoService> TDemoService::Instance()
 {
     static std::weak_ptr<TDemoService> instance;
@@ -499,6 +505,7 @@ std::shared_ptr<TDemoService> TDemoService::Instance()
         service = std::make_shared<TDemoService>(
             QDir(TPaths::DataDir()).filePath(QStringLiteral("demo/demo.sqlite")),
             QDir(TPaths::ProgramDir()).filePath(QStringLiteral("demo/seed.json")));
+        service->Timings = DefaultTimings();
         instance = service;
     }
     return service;

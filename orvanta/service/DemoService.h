@@ -34,8 +34,10 @@ public:
     TDemoService(QString DatabasePath, QString SeedPath);
     ~TDemoService() override;
 
-    // The process-wide service.
+    // The process-wide service, while any engine instance uses it.
     static std::shared_ptr<TDemoService> Instance();
+    // The timings a new process-wide service starts with.
+    static TTimings& DefaultTimings();
 
     QString Name() const override { return QStringLiteral("Demo"); }
     std::unique_ptr<IServiceConnection> Connect(IServiceClient* Client) override;

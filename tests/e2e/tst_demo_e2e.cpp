@@ -1,0 +1,222 @@
+#include "TestSupport.h"
+#include "engine/KrClient.h"
+#include "orvanta_demo.h"
+#include "platform/Messages.h"
+
+#include <QTest>
+
+namespace {
+
+// A client as the main window runs it: the engine component with the window
+// that takes the engine's messages, and what its events said.
+class TClient
+{
+public:
+    TClient()
+        : Window([this](TMessage& Message) {
+              if (Message.Msg == KR_WM_STATUS)
+                  Core.HandleEngineMessage(Message);
+              else if (Message.Msg == KR_WM_CALL)
+                  Core.HandleCallMessage(Message);
+          })
+    {
+        Core.SetMessageObject(&Window);
+        Core.AppName = QStringLiteral("Tavrilo");
+        Core.RegString = QStringLiteral("Orvanta\\Tavrilo");
+        Core.OnModeChange = [this](TKrCore*, int Code) { Log << QStringLiteral("mode %1").arg(Code); };
+        Core.OnCallBreak = [this](TKrCore*, int Reason) { Log << QStringLiteral("break %1").arg(Reason); };
+        Core.OnWarning = [this](TKrCore*, int Warning) { Log << QStringLiteral("warning %1").arg(Warning); };
+        Core.OnIncommingQuery = [this](TKrCore*, bool Start, int Type) {
+            Log << QStringLiteral("incoming %1 %2").arg(int(Start)).arg(Type);
+        };
+        Core.OnMessage = [this](TKrCore*, bool, const QString& Text, const QString& User) {
+            Log << QStringLiteral("chat %1 %2").arg(User, Text);
+        };
+        Core.OnCommand = [this](TKrCore*, const QString& Text, const QString& User) {
+            Log << QStringLiteral("command %1 %2").arg(User, Text);
+        };
+        Core.OnListArrival = [this](TKrCore*, int Kind, const QStringList& List) {
+            Lists[Kind] = List;
+            Log << QStringLiteral("list %1").arg(Kind);
+        };
+        Core.OnBookResult = [this](TKrCore*, int Result, int) {
+            Log << QStringLiteral("book %1").arg(Result);
+        };
+    }
+    ~TClient()
+    {
+        Core.SetClosing(true);
+        if (Core.StatusMode() >= 3)
+            Core.HangUp();
+        Core.Release();
+    }
+
+    bool Saw(const QString& Line) const { return Log.contains(Line); }
+
+    // The five strings of a listed user, or none.
+    QStringList User(int Kind, const QString& UserId) const
+    {
+        const QStringList list = Lists.value(Kind);
+        for (qsizetype i = 0; i + 4 < list.size(); i += 5)
+            if (list.at(i) == UserId)
+                return list.mid(i, 5);
+        return {};
+    }
+
+    TMessageTarget Window;
+    TKrCore Core;
+    QStringList Log;
+    QHash<int, QStringList> Lists;
+};
+
+} // namespace
+
+class TestDemoEndToEnd : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        FRoot = std::make_unique<TTestPlatformRoot>();
+        TOrvantaDemo::SetTimings(100, 60000, 60000, 60000);
+    }
+    void cleanup() { FRoot.reset(); }
+
+    void logInSeeFriendsCallChatHangUp();
+    void refusedLoginAndBusyCall();
+    void incomingCallsAcceptedAndMissed();
+    void searchTheDirectory();
+
+private:
+    void LogIn(TClient& Client, const QString& User, const QString& Password);
+    std::unique_ptr<TTestPlatformRoot> FRoot;
+};
+
+void TestDemoEndToEnd::LogIn(TClient& Client, const QString& User, const QString& Password)
+{
+    Client.Core.Initialize(QString(), QString(), QString(), QString());
+    QCOMPARE(Client.Core.ServerList(), QStringList{"Demo"});
+    QCOMPARE(Client.Core.DefaultServer(), 0);
+    QTRY_COMPARE(Client.Core.StatusMode(), 1);
+    Client.Core.Login(User, Password, false);
+    QVERIFY(Client.Core.LoginPending());
+    QTRY_COMPARE(Client.Core.StatusMode(), 2);
+}
+
+void TestDemoEndToEnd::logInSeeFriendsCallChatHangUp()
+{
+    TClient alice;
+    LogIn(alice, QStringLiteral("alice@demo.pellory"), QStringLiteral("alice"));
+    QCOMPARE(alice.Core.MyName(), QStringLiteral("alice@demo.pellory"));
+    QCOMPARE(alice.Core.MyDisplayName(), QStringLiteral("Alice Fenwright"));
+    QVERIFY(alice.Saw("warning 7")); // the server properties came
+    QVERIFY(alice.Core.GetServerProperty(QStringLiteral("site_url")).startsWith("https://"));
+
+    alice.Core.BookRequestList(1);
+    QTRY_VERIFY(alice.Saw("list 1"));
+    QCOMPARE(alice.User(1, QStringLiteral("echo@demo.pellory")).value(3), QStringLiteral("1"));
+    QCOMPARE(alice.User(1, QStringLiteral("erin@demo.pellory")).mid(2, 2),
+             (QStringList{"design-review", "5"}));
+
+    TUserInfoRecord info;
+    QVERIFY(alice.Core.ReadUserInfo(QStringLiteral("bob@demo.pellory"), info));
+
+    alice.Log.clear();
+    alice.Core.PlaceCall(QStringLiteral("echo@demo.pellory"), QString(), ctPrivate);
+    QCOMPARE(alice.Core.StatusMode(), 3);
+    QTRY_COMPARE(alice.Core.StatusMode(), 4);
+    QCOMPARE(alice.Log.mid(0, 2), (QStringList{"mode 5", "mode 7"}));
+    QCOMPARE(alice.Core.PeerName(), QStringLiteral("echo@demo.pellory"));
+
+    alice.Core.SendChatMessage(QStringLiteral("Hall\u00f6chen"));
+    QTRY_VERIFY(alice.Saw(QStringLiteral("chat echo@demo.pellory Hall\u00f6chen")));
+    alice.Core.RequestEcho(false);
+    QCOMPARE(alice.Core.EchoState(), 2);
+    QTRY_COMPARE(alice.Core.EchoState(), 0);
+
+    alice.Core.HangUp();
+    QTRY_COMPARE(alice.Core.StatusMode(), 2);
+    QVERIFY(alice.Saw("mode 8") && alice.Saw("mode 9"));
+
+    alice.Core.BookRequestList(5);
+    QTRY_VERIFY(alice.Saw("list 5"));
+    QCOMPARE(alice.Lists.value(5).value(0), QStringLiteral("echo@demo.pellory"));
+
+    alice.Core.Logout();
+    QTRY_COMPARE(alice.Core.StatusMode(), 1);
+}
+
+void TestDemoEndToEnd::refusedLoginAndBusyCall()
+{
+    TClient alice;
+    alice.Core.Initialize(QString(), QString(), QString(), QString());
+    QTRY_COMPARE(alice.Core.StatusMode(), 1);
+    alice.Core.Login(QStringLiteral("alice@demo.pellory"), QStringLiteral("wrong"), false);
+    QTRY_VERIFY(alice.Saw("warning 2"));
+    QVERIFY(!alice.Core.LoginPending());
+    QCOMPARE(alice.Core.StatusMode(), 1);
+
+    alice.Core.Login(QStringLiteral("alice@demo.pellory"), QStringLiteral("alice"), false);
+    QTRY_COMPARE(alice.Core.StatusMode(), 2);
+    alice.Core.PlaceCall(QStringLiteral("busy@demo.pellory"), QString(), ctPrivate);
+    QTRY_VERIFY(alice.Saw("break 6"));
+    QCOMPARE(alice.Core.StatusMode(), 2);
+    alice.Core.PlaceCall(QStringLiteral("nobody@demo.pellory"), QString(), ctPrivate);
+    QTRY_VERIFY(alice.Saw("break 4"));
+}
+
+void TestDemoEndToEnd::incomingCallsAcceptedAndMissed()
+{
+    TOrvantaDemo::SetTimings(100, 60000, 1500, 60000);
+    TClient alice;
+    LogIn(alice, QStringLiteral("alice@demo.pellory"), QStringLiteral("alice"));
+    TClient bob;
+    LogIn(bob, QStringLiteral("bob@demo.pellory"), QStringLiteral("bob"));
+
+    // One client calls the other; the called one accepts.
+    bob.Core.PlaceCall(QStringLiteral("alice@demo.pellory"), QString(), ctPrivate);
+    QTRY_VERIFY(alice.Saw("incoming 1 0"));
+    alice.Core.AcceptCall(false);
+    QTRY_COMPARE(alice.Core.StatusMode(), 4);
+    QTRY_COMPARE(bob.Core.StatusMode(), 4);
+    bob.Core.SendChatMessage(QStringLiteral("hi alice"));
+    QTRY_VERIFY(alice.Saw("chat bob@demo.pellory hi alice"));
+    bob.Core.HangUp();
+    QTRY_COMPARE(alice.Core.StatusMode(), 2);
+    QTRY_COMPARE(bob.Core.StatusMode(), 2);
+
+    // A played caller rings and nobody answers: a missed call.
+    alice.Log.clear();
+    QVERIFY(TOrvantaDemo::PlaceCall(QStringLiteral("carol@demo.pellory"),
+                                    QStringLiteral("alice@demo.pellory")));
+    QTRY_VERIFY(alice.Saw("incoming 1 0"));
+    QTRY_VERIFY_WITH_TIMEOUT(alice.Saw("incoming 0 0"), 10000);
+    alice.Core.BookRequestList(3);
+    QTRY_VERIFY(alice.Saw("list 3"));
+    QCOMPARE(alice.Lists.value(3).value(0), QStringLiteral("carol@demo.pellory"));
+    alice.Core.BookRequestList(4);
+    QTRY_VERIFY(alice.Saw("list 4"));
+    QCOMPARE(alice.Lists.value(4).value(0), QStringLiteral("bob@demo.pellory"));
+}
+
+void TestDemoEndToEnd::searchTheDirectory()
+{
+    TClient alice;
+    LogIn(alice, QStringLiteral("alice@demo.pellory"), QStringLiteral("alice"));
+    alice.Core.BookSearch(QStringLiteral("p.last_name LIKE N'O''R%'"));
+    QTRY_VERIFY(alice.Saw("list 6"));
+    QVERIFY(!alice.User(6, QStringLiteral("siobhan.orourke@demo.pellory")).isEmpty());
+
+    alice.Log.clear();
+    alice.Core.BookSearch(QStringLiteral("p.email LIKE N'%' OR 1=1 --"));
+    QTRY_VERIFY(alice.Saw("list 6"));
+    QVERIFY(alice.Lists.value(6).isEmpty());
+
+    alice.Core.BookAddContact(QStringLiteral("lena_ross@demo.pellory"));
+    alice.Core.BookAddContact(QStringLiteral("echo@demo.pellory"));
+    QTRY_COMPARE(alice.Log.filter("book ").size(), 2);
+    QCOMPARE(alice.Log.filter("book "), (QStringList{"book 0", "book 3"}));
+}
+
+QTEST_MAIN(TestDemoEndToEnd)
+#include "tst_demo_e2e.moc"
