@@ -37,13 +37,18 @@ QJsonObject Load(const QString& Path, const QString& What)
     return {};
 }
 
-bool Save(const QString& Path, const QJsonObject& Object)
+bool Save(const QString& Path, const QJsonObject& Object, TAccess Access)
 {
     if (!TPaths::EnsureDir(QFileInfo(Path).absolutePath()))
         return false;
     QSaveFile file(Path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
+    if (Access == TAccess::OwnerOnly &&
+        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        file.cancelWriting();
+        return false;
+    }
     file.write(QJsonDocument(Object).toJson(QJsonDocument::Indented));
     return file.commit();
 }

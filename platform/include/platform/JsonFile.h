@@ -13,7 +13,10 @@ namespace TJsonFile {
 // warning naming What goes to standard error, and an empty object is returned.
 QJsonObject Load(const QString& Path, const QString& What);
 
-// Writes Object atomically, creating the folder when missing.
-bool Save(const QString& Path, const QJsonObject& Object);
+enum class TAccess { Default, OwnerOnly };
+
+// Writes Object atomically, creating the folder when missing. OwnerOnly
+// files are never readable by others, not even while being written.
+bool Save(const QString& Path, const QJsonObject& Object, TAccess Access = TAccess::Default);
 
 } // namespace TJsonFile
