@@ -1,6 +1,7 @@
 #include "Engine.h"
 
 #include "devices/DeviceManager.h"
+#include "media/MediaPath.h"
 #include "service/DemoService.h"
 
 #include "platform/Messages.h"
@@ -48,11 +49,14 @@ TEngine::TEngine(KrWindow MessageWindow, const QString& RegString)
         TBandwidthTest::TLinkProbe{[this] { return FLink->Connection() != nullptr; },
                                    [] { return Measured(64000); },
                                    [] { return Measured(128000); }});
+    FMedia = std::make_unique<TMediaPath>(*FDevices, *FLink);
+    FMedia->Register(FProperties);
     RegisterProtocolProperties();
 }
 
 TEngine::~TEngine()
 {
+    FMedia.reset(); // stops the camera and takes the renderers from the panels
     FLink.reset(); // leaves the service before the devices go
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 
 class TDeviceManager;
+class TMediaPath;
 
 // One engine instance, made by KrInitialize for one client window.
 class TEngine
@@ -24,10 +25,18 @@ public:
     TDeviceManager& Devices() { return *FDevices; }
     TServiceLink& Link() { return *FLink; }
     TBandwidthTest& Bandwidth() { return *FBandwidth; }
+    TMediaPath& Media() { return *FMedia; }
 
     // The peer's picture and sound are sent back while on (modes 0 to 3).
     int EchoMode() const { return FEchoMode; }
     bool SetEchoMode(int Mode);
+
+    // Kept for the link to the server: no direct peer-to-peer connection;
+    // a jitter buffer for the received media.
+    bool DisableDirect() const { return FDisableDirect; }
+    void SetDisableDirect(bool On) { FDisableDirect = On; }
+    bool Jitter() const { return FJitter; }
+    void SetJitter(bool On) { FJitter = On; }
 
     // Settings operations go to the store, the others to the property tree.
     int32_t Process(int32_t Operation, const QString& Path, KrVariant* Value);
@@ -42,7 +51,10 @@ private:
     std::unique_ptr<TDeviceManager> FDevices;
     std::unique_ptr<TServiceLink> FLink;
     std::unique_ptr<TBandwidthTest> FBandwidth;
+    std::unique_ptr<TMediaPath> FMedia;
     int FEchoMode = 0;
+    bool FDisableDirect = false;
+    bool FJitter = false;
     int FOutBandwidth = 60; // kbit/s the client allows for sending and receiving
     int FInBandwidth = 128;
     QByteArray FPhoto; // the last photo handed out, kept while the client decodes it

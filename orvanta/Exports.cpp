@@ -1,9 +1,11 @@
 // The exported C functions: checks of the arguments, then the instance.
 #include "Engine.h"
 #include "devices/DeviceManager.h"
+#include "media/MediaPath.h"
 #include "orvanta.h"
 
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -188,6 +190,7 @@ int32_t KrForceBicubic(KrInstance Instance, int32_t On)
     if (!engine)
         return Failed;
     engine->Devices().SetForceBicubic(On != 0);
+    engine->Media().OptionsChanged();
     return 0;
 }
 
@@ -196,24 +199,63 @@ int32_t KrSetSaturation(KrInstance Instance, int32_t Saturation)
     TEngine* engine = TEngines::Find(Instance);
     if (!engine)
         return Failed;
-    return engine->Devices().SetSaturation(Saturation) ? 0 : Failed;
+    if (!engine->Devices().SetSaturation(Saturation))
+        return Failed;
+    engine->Media().OptionsChanged();
+    return 0;
 }
 
-// The sender and the traffic counters belong to the media path, which this
-// engine does not offer yet: these calls report failure.
-
-int32_t KrStartSender(KrInstance, const char*, const char*, KrWindow, KrRenderProc* RenderProc,
-                      intptr_t* RenderInstance, int32_t, int32_t, int32_t)
+int32_t KrStartSender(KrInstance Instance, const char* AudioDevice, const char* VideoDevice,
+                      KrWindow Panel, KrRenderProc* RenderProc, intptr_t* RenderInstance, int32_t,
+                      int32_t, int32_t)
 {
     if (RenderProc)
         *RenderProc = nullptr;
     if (RenderInstance)
         *RenderInstance = 0;
-    return 0x3;
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine)
+        return TMediaPath::CameraFailed | TMediaPath::MicrophoneFailed;
+    const auto name = [](const char* Text) {
+        return Text ? std::optional<QByteArray>(Bounded(Text, KR_PATH_BUFFER_SIZE - 1))
+                    : std::nullopt;
+    };
+    intptr_t renderInstance = 0;
+    const int32_t flags =
+        engine->Media().StartSender(name(AudioDevice), name(VideoDevice), Panel, renderInstance);
+    if (RenderProc)
+        *RenderProc = TRenderers::Procedure();
+    if (RenderInstance)
+        *RenderInstance = renderInstance;
+    return flags;
 }
-int32_t KrStopSender(KrInstance) { return Failed; }
-int32_t KrConnectSender(KrInstance, KrWindow, int32_t) { return Failed; }
-int32_t KrDisconnectSender(KrInstance) { return Failed; }
+
+int32_t KrStopSender(KrInstance Instance)
+{
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine)
+        return Failed;
+    engine->Media().StopSender();
+    return 0;
+}
+
+int32_t KrConnectSender(KrInstance Instance, KrWindow, int32_t)
+{
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine)
+        return Failed;
+    engine->Media().ConnectSender();
+    return 0;
+}
+
+int32_t KrDisconnectSender(KrInstance Instance)
+{
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine)
+        return Failed;
+    engine->Media().DisconnectSender();
+    return 0;
+}
 
 // ---- Servers, login and the account -------------------------------------------
 
@@ -485,24 +527,26 @@ int32_t KrGetProperty(KrInstance Instance, const char* Name, char* Buffer)
     return 0;
 }
 
-int32_t KrGetTraffic(KrInstance, int32_t* Sent, int32_t* Received)
+int32_t KrGetTraffic(KrInstance Instance, int32_t* Sent, int32_t* Received)
 {
     if (Sent)
         *Sent = 0;
     if (Received)
         *Received = 0;
-    return Failed;
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine)
+        return Failed;
+    int32_t sent = 0;
+    int32_t received = 0;
+    engine->Media().Traffic(sent, received);
+    if (Sent)
+        *Sent = sent;
+    if (Received)
+        *Received = received;
+    return 0;
 }
 
-int32_t KrSetProxyNetMode(int32_t*) { return Failed; }
-int32_t KrSetProxySet(const KrProxyBlock*) { return Failed; }
-int32_t KrGetProxySet(KrProxyBlock*) { return Failed; }
-int32_t KrSetProxyDialog(KrWindow) { return Failed; }
-int32_t KrProxyDialogEnd(int32_t) { return Failed; }
-int32_t KrSetNetType(int32_t) { return 0; }
-int32_t KrSetManualPort(uint16_t*, int32_t) { return Failed; }
-int32_t KrSetDisableDirect(KrInstance, int32_t) { return Failed; }
-int32_t KrSetJitter(KrInstance, int32_t) { return Failed; }
+// The network functions are in ExportsNetwork.cpp.
 
 // ---- Bandwidth test --------------------------------------------------------------
 

@@ -41,6 +41,10 @@ public:
     uint16_t ManualPort() const { return FManualPort; }
     bool SetManualPort(uint16_t Port);
 
+    // The window a proxy's request for credentials goes to (not kept).
+    intptr_t AuthenticationWindow() const { return FAuthenticationWindow; }
+    void SetAuthenticationWindow(intptr_t Window) { FAuthenticationWindow = Window; }
+
 private:
     bool Save() const;
 
@@ -49,4 +53,5 @@ private:
     int FConnectionMode = 0;
     int FNetType = 0;
     uint16_t FManualPort = 0;
+    intptr_t FAuthenticationWindow = 0;
 };

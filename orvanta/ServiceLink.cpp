@@ -354,7 +354,9 @@ void TServiceLink::CommandArrived(const QByteArray& From, const QByteArray& Comm
         FPoster(KR_WM_STATUS, intptr_t(FStatus | KR_STATUS_COMMAND_WAITING), handle);
 }
 
-void TServiceLink::PeerFrame(const QImage&)
+void TServiceLink::PeerFrame(const QImage& Frame)
 {
-    // Rendering of the other side's picture is the receivers' part.
+    // Pictures of a call that has ended may still be under way.
+    if (FPeerFrameSink && CallUp())
+        FPeerFrameSink(Frame);
 }

@@ -24,6 +24,9 @@ public:
     using TServiceFactory = std::function<std::shared_ptr<IConferenceService>(
         const QString& Name, const QByteArray& Address, const QByteArray& Port)>;
 
+    // Gets the peer's pictures as they arrive.
+    using TFrameSink = std::function<void(const QImage& Frame)>;
+
     static inline const QString DemoServer = QStringLiteral("Demo");
 
     TServiceLink(TPoster Poster, TServiceFactory Factory);
@@ -68,6 +71,7 @@ public:
     QString PeerDisplayName() const { return FPeerDisplayName; }
     IServiceConnection* Connection() const { return FConnection.get(); }
     bool CallUp() const { return FStatus & KR_STATUS_LINK_UP; }
+    void SetPeerFrameSink(TFrameSink Sink) { FPeerFrameSink = std::move(Sink); }
 
     // -- IServiceClient
     void ServiceConnected() override;
@@ -129,4 +133,5 @@ private:
     intptr_t FNextHandle = 1;
     QByteArray FPeerId;
     QString FPeerDisplayName;
+    TFrameSink FPeerFrameSink;
 };

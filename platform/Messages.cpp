@@ -43,6 +43,7 @@ struct TTargetTable
 {
     QMutex Lock;
     QHash<HWND, TMessageTarget*> Targets;
+    QHash<HWND, std::intptr_t> UserData; // only handles of live targets
     std::atomic<HWND> NextHandle{0x10000};
 };
 
@@ -65,6 +66,7 @@ TMessageTarget::~TMessageTarget()
 {
     QMutexLocker locker(&Table().Lock);
     Table().Targets.remove(FHandle);
+    Table().UserData.remove(FHandle);
 }
 
 void TMessageTarget::Dispatch(TMessage& Message)
@@ -119,4 +121,21 @@ bool IsWindow(HWND Window)
 {
     QMutexLocker locker(&Table().Lock);
     return Table().Targets.contains(Window);
+}
+
+std::intptr_t GetWindowUserData(HWND Window)
+{
+    QMutexLocker locker(&Table().Lock);
+    return Table().UserData.value(Window, 0);
+}
+
+std::intptr_t SetWindowUserData(HWND Window, std::intptr_t Value)
+{
+    QMutexLocker locker(&Table().Lock);
+    if (!Table().Targets.contains(Window))
+        return 0;
+    std::intptr_t& kept = Table().UserData[Window];
+    const std::intptr_t previous = kept;
+    kept = Value;
+    return previous;
 }

@@ -75,6 +75,10 @@ typedef intptr_t KrWindow;   /* window handle of the platform layer */
  * KR_PROXY_TEXT_SIZE bytes for the user name and the password; answer with
  * KrProxyDialogEnd. */
 #define KR_WM_PROXY_AUTH (KR_WM_USER + 33)
+/* Posted to a panel window whose renderer has a new frame, so the panel
+ * repaints. WParam: the render instance; LParam: 0. Not posted again until
+ * the panel has painted (or about a second has passed). */
+#define KR_WM_RENDER_FRAME (KR_WM_USER + 40)
 
 #define KR_STATUS_EVENT_MASK 0xFFF
 #define KR_STATUS_LOGGED_IN 0x10000

@@ -3,6 +3,7 @@
 #include "orvanta_demo.h"
 #include "platform/Messages.h"
 
+#include <QLabel>
 #include <QTest>
 
 namespace {
@@ -69,6 +70,37 @@ public:
     QHash<int, QStringList> Lists;
 };
 
+// A video panel as the main window has one: a window that counts the frames
+// the engine announces to it.
+class TPanel : public IVideoPanel
+{
+public:
+    TPanel()
+        : FWindow([this](TMessage& Message) {
+              if (Message.Msg == KR_WM_RENDER_FRAME)
+                  ++Frames;
+          })
+    {
+    }
+    HWND WindowHandle() const override { return FWindow.Handle(); }
+    void SetRenderProc(KrRenderProc Proc, intptr_t Instance) override
+    {
+        FProc = Proc;
+        FInstance = Instance;
+    }
+    void StartRender() override {}
+    void StopRender() override {}
+    KrRenderProc RenderProc() const override { return FProc; }
+    intptr_t RenderInstance() const override { return FInstance; }
+
+    int Frames = 0;
+
+private:
+    TMessageTarget FWindow;
+    KrRenderProc FProc = nullptr;
+    intptr_t FInstance = 0;
+};
+
 } // namespace
 
 class TestDemoEndToEnd : public QObject
@@ -86,6 +118,7 @@ private slots:
     void refusedLoginAndBusyCall();
     void incomingCallsAcceptedAndMissed();
     void searchTheDirectory();
+    void echoedVideoComesBack();
 
 private:
     void LogIn(TClient& Client, const QString& User, const QString& Password);
@@ -216,6 +249,55 @@ void TestDemoEndToEnd::searchTheDirectory()
     alice.Core.BookAddContact(QStringLiteral("echo@demo.pellory"));
     QTRY_COMPARE(alice.Log.filter("book ").size(), 2);
     QCOMPARE(alice.Log.filter("book "), (QStringList{"book 0", "book 3"}));
+}
+
+void TestDemoEndToEnd::echoedVideoComesBack()
+{
+    TClient alice;
+    LogIn(alice, QStringLiteral("alice@demo.pellory"), QStringLiteral("alice"));
+    TPanel own;
+    TPanel peer;
+    QCOMPARE(alice.Core.StartSender(&own, 320, 240, 8000), 0);
+    QVERIFY(own.RenderProc() != nullptr);
+    QTRY_VERIFY(own.Frames > 0);
+
+    alice.Core.PlaceCall(QStringLiteral("echo@demo.pellory"), QString(), ctPrivate);
+    QTRY_COMPARE(alice.Core.StatusMode(), 4);
+    bool audio = false;
+    bool video = false;
+    alice.Core.ConnectSender(audio, video);
+    QVERIFY(video);
+    QVERIFY(!alice.Core.ConnectReceiver(&peer));
+    QVERIFY(peer.RenderProc() != nullptr && peer.RenderInstance() != own.RenderInstance());
+    QTRY_VERIFY(peer.Frames > 0);
+
+    // The test pattern's second bar, 75 % yellow (or the white bar sweeping over it).
+    QLabel snapshot;
+    snapshot.resize(320, 240);
+    alice.Core.TakeSnapshot(&snapshot, false);
+    const QImage picture = snapshot.pixmap().toImage();
+    QCOMPARE(picture.size(), QSize(320, 240));
+    const QRgb pixel = picture.pixel(68, 40);
+    QVERIFY2(pixel == qRgb(191, 191, 0) || pixel == qRgb(255, 255, 255),
+             qPrintable(QString::number(pixel, 16)));
+
+    int sent = 0;
+    int received = 0;
+    QTRY_VERIFY((alice.Core.GetTraffic(sent, received), sent > 0 && received > 0));
+    int width = 0;
+    int height = 0;
+    int rate = 0;
+    alice.Core.GetReceiverFormat(width, height, rate);
+    QCOMPARE(QSize(width, height), QSize(320, 240));
+
+    alice.Core.DisconnectReceiver();
+    alice.Core.DisconnectSender();
+    alice.Core.StopSender(&own);
+    alice.Core.HangUp();
+    QTRY_COMPARE(alice.Core.StatusMode(), 2);
+    alice.Core.GetTraffic(sent, received);
+    QCOMPARE(sent, 0);
+    QCOMPARE(received, 0);
 }
 
 QTEST_MAIN(TestDemoEndToEnd)

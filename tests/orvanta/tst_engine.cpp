@@ -4,6 +4,7 @@
 #include <QTest>
 #include <QtEndian>
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -37,6 +38,7 @@ private slots:
     void releasedInstanceIsRefused();
     void keptBlocksSurviveTheNextRun();
     void unknownPropertiesFailAndLeaveTheValue();
+    void networkOptions();
 
 private:
     std::unique_ptr<TTestPlatformRoot> FRoot;
@@ -208,6 +210,73 @@ void TestEngine::unknownPropertiesFailAndLeaveTheValue()
     QVERIFY(KrProcess(engine, KR_OP_GET, "Sender\\FPSRate", nullptr) != 0);
     QVERIFY(KrProcess(engine, KR_OP_GET, nullptr, nullptr) != 0);
     KrRelease(engine);
+}
+
+void TestEngine::networkOptions()
+{
+    // The options belong to the process: one test sees them all.
+    int32_t mode = -1;
+    QCOMPARE(KrSetProxyNetMode(&mode), 0);
+    QCOMPARE(mode, 0);
+    mode = 2;
+    QCOMPARE(KrSetProxyNetMode(&mode), 0);
+    mode = 9;
+    QVERIFY(KrSetProxyNetMode(&mode) != 0);
+    QCOMPARE(mode, 2); // answers the mode in effect
+
+    QCOMPARE(KrSetNetType(-1), 0);
+    QCOMPARE(KrSetNetType(4), 4);
+    QVERIFY(KrSetNetType(7) < 0);
+    QCOMPARE(KrSetNetType(-1), 4);
+
+    uint16_t port = 0;
+    QCOMPARE(KrSetManualPort(&port, 1), 0);
+    const uint16_t defaultPort = port;
+    QVERIFY(defaultPort != 0);
+    port = 4000;
+    QCOMPARE(KrSetManualPort(&port, 2), 0);
+    port = 0;
+    QCOMPARE(KrSetManualPort(&port, 0), 0);
+    QCOMPARE(port, uint16_t(4000));
+    QCOMPARE(KrSetManualPort(&port, 3), 0);
+    QCOMPARE(KrSetManualPort(&port, 0), 0);
+    QCOMPARE(port, defaultPort);
+    QVERIFY(KrSetManualPort(nullptr, 0) != 0);
+
+    // The proxy block: five areas the caller owns; a text fills its area at most.
+    int32_t type = 2;
+    char address[KR_PROXY_TEXT_SIZE] = "proxy.example";
+    uint16_t proxyPort = 3128;
+    char user[KR_PROXY_TEXT_SIZE];
+    std::memset(user, 'u', sizeof user); // no terminating zero: read to the area's end only
+    char password[KR_PROXY_TEXT_SIZE] = "secret";
+    KrProxyBlock block{&type, address, &proxyPort, user, password};
+    QCOMPARE(KrSetProxySet(&block), 0);
+
+    int32_t readType = 0;
+    char readAddress[KR_PROXY_TEXT_SIZE] = {};
+    uint16_t readPort = 0;
+    char readUser[KR_PROXY_TEXT_SIZE] = {};
+    char readPassword[KR_PROXY_TEXT_SIZE] = {};
+    KrProxyBlock read{&readType, readAddress, &readPort, readUser, readPassword};
+    QCOMPARE(KrGetProxySet(&read), 0);
+    QCOMPARE(readType, 2);
+    QCOMPARE(QByteArray(readAddress), QByteArray("proxy.example"));
+    QCOMPARE(readPort, uint16_t(3128));
+    QCOMPARE(QByteArray(readUser), QByteArray(KR_PROXY_TEXT_SIZE - 1, 'u'));
+    QCOMPARE(QByteArray(readPassword), QByteArray("secret"));
+    read.Password = nullptr;
+    QVERIFY(KrGetProxySet(&read) != 0);
+    QVERIFY(KrSetProxySet(nullptr) != 0);
+
+    QCOMPARE(KrSetProxyDialog(0x1234), 0);
+    QVERIFY(KrProxyDialogEnd(2) != 0); // no proxy asked for credentials
+
+    const KrInstance engine = Start();
+    QCOMPARE(KrSetDisableDirect(engine, 1), 0);
+    QCOMPARE(KrSetJitter(engine, 1), 0);
+    KrRelease(engine);
+    QVERIFY(KrSetJitter(engine, 1) != 0);
 }
 
 QTEST_GUILESS_MAIN(TestEngine)

@@ -15,6 +15,7 @@ private slots:
     void postedFromManyThreadsArriveOnTheTargetThreadInOrder();
     void sendRunsTheHandlerBeforeReturning();
     void messagesToAGoneTargetAreDropped();
+    void userDataLivesWithItsWindow();
 };
 
 void TestMessages::postedFromManyThreadsArriveOnTheTargetThreadInOrder()
@@ -87,6 +88,29 @@ void TestMessages::messagesToAGoneTargetAreDropped()
     // A handle is never given out again.
     TMessageTarget other([](TMessage&) {});
     QVERIFY(other.Handle() != handle);
+}
+
+void TestMessages::userDataLivesWithItsWindow()
+{
+    auto* first = new TMessageTarget([](TMessage&) {});
+    TMessageTarget second([](TMessage&) {});
+    const HWND handle = first->Handle();
+
+    QCOMPARE(GetWindowUserData(handle), std::intptr_t(0));
+    QCOMPARE(SetWindowUserData(handle, 42), std::intptr_t(0));
+    QCOMPARE(SetWindowUserData(handle, -7), std::intptr_t(42));
+    QCOMPARE(GetWindowUserData(handle), std::intptr_t(-7));
+    QCOMPARE(GetWindowUserData(second.Handle()), std::intptr_t(0)); // each window its own
+
+    // Set from another thread, read here.
+    std::thread([&] { SetWindowUserData(second.Handle(), 9); }).join();
+    QCOMPARE(GetWindowUserData(second.Handle()), std::intptr_t(9));
+
+    delete first;
+    QCOMPARE(GetWindowUserData(handle), std::intptr_t(0));
+    QCOMPARE(SetWindowUserData(handle, 5), std::intptr_t(0));
+    QCOMPARE(GetWindowUserData(handle), std::intptr_t(0));
+    QCOMPARE(SetWindowUserData(0, 5), std::intptr_t(0));
 }
 
 QTEST_GUILESS_MAIN(TestMessages)

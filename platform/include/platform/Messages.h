@@ -59,3 +59,8 @@ LRESULT SendMessage(HWND Window, std::uint32_t Msg, WPARAM WParam, LPARAM LParam
 
 // True while a target with this handle exists.
 bool IsWindow(HWND Window);
+
+// A value kept with a window for whoever handles its messages; 0 until set.
+// Setting returns the previous value. An unknown handle reads 0 and keeps nothing.
+std::intptr_t GetWindowUserData(HWND Window);
+std::intptr_t SetWindowUserData(HWND Window, std::intptr_t Value);
