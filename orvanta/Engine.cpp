@@ -65,6 +65,7 @@ bool TEngine::SetEchoMode(int Mode)
     if (Mode < 0 || Mode > 3)
         return false;
     FEchoMode = Mode;
+    FMedia->SetEchoBack(Mode == 3);
     return true;
 }
 

@@ -200,6 +200,11 @@ void TMediaPath::PeerFrame(const QImage& Frame)
     FReceived.Add(Frame.sizeInBytes());
     if (TReceiver* receiver = Receiver(QString::fromLatin1(FLink.PeerId() + '>')))
         Feed(*receiver->Renderer, Frame);
+    IServiceConnection* connection = FLink.Connection();
+    if (FEchoBack && connection && FLink.CallUp()) {
+        FSent.Add(Frame.sizeInBytes());
+        connection->SendFrame(Frame);
+    }
 }
 
 void TMediaPath::Traffic(int32_t& Sent, int32_t& Received)

@@ -46,6 +46,8 @@ public:
     void StopSender();
     void ConnectSender() { FSending = true; }
     void DisconnectSender() { FSending = false; }
+    // While on, the other side's pictures are sent straight back (the remote echo test).
+    void SetEchoBack(bool On) { FEchoBack = On; }
     // After a change of ForceBicubic or the saturation.
     void OptionsChanged();
     // Bytes per second over the last second; 0 outside a call.
@@ -90,6 +92,7 @@ private:
     std::shared_ptr<TRenderer> FOwn;
     std::vector<TReceiver> FReceivers;
     bool FSending = false;
+    bool FEchoBack = false;
     QElapsedTimer FLastSent;
     TRateMeter FSent;
     TRateMeter FReceived;

@@ -119,6 +119,7 @@ private slots:
     void incomingCallsAcceptedAndMissed();
     void searchTheDirectory();
     void echoedVideoComesBack();
+    void remoteEchoTestBetweenClients();
 
 private:
     void LogIn(TClient& Client, const QString& User, const QString& Password);
@@ -298,6 +299,42 @@ void TestDemoEndToEnd::echoedVideoComesBack()
     alice.Core.GetTraffic(sent, received);
     QCOMPARE(sent, 0);
     QCOMPARE(received, 0);
+}
+
+void TestDemoEndToEnd::remoteEchoTestBetweenClients()
+{
+    TClient alice;
+    LogIn(alice, QStringLiteral("alice@demo.pellory"), QStringLiteral("alice"));
+    TClient bob;
+    LogIn(bob, QStringLiteral("bob@demo.pellory"), QStringLiteral("bob"));
+    bob.Core.PlaceCall(QStringLiteral("alice@demo.pellory"), QString(), ctPrivate);
+    QTRY_VERIFY(alice.Saw("incoming 1 0"));
+    alice.Core.AcceptCall(false);
+    QTRY_COMPARE(bob.Core.StatusMode(), 4);
+    QTRY_COMPARE(alice.Core.StatusMode(), 4);
+
+    // Bob sends video, Alice none; once Bob asks for the echo, his own
+    // pictures come back to him through Alice's engine.
+    TPanel own;
+    TPanel peer;
+    bob.Core.StartSender(&own, 320, 240, 8000);
+    bool audio = false;
+    bool video = false;
+    bob.Core.ConnectSender(audio, video);
+    QVERIFY(!bob.Core.ConnectReceiver(&peer));
+    QTest::qWait(300);
+    QCOMPARE(peer.Frames, 0);
+
+    bob.Core.RequestEcho(false);
+    QTRY_COMPARE(bob.Core.EchoState(), 0);
+    QVERIFY(bob.Saw("warning 12"));
+    QTRY_VERIFY(peer.Frames > 0);
+
+    bob.Core.RequestEcho(true);
+    QTRY_COMPARE(bob.Core.EchoState(), 1);
+    bob.Core.StopSender(&own);
+    bob.Core.HangUp();
+    QTRY_COMPARE(alice.Core.StatusMode(), 2);
 }
 
 QTEST_MAIN(TestDemoEndToEnd)
