@@ -414,9 +414,13 @@ int32_t KrSetEchoMode(KrInstance Instance, int32_t Mode)
     return engine && engine->SetEchoMode(Mode) ? 0 : Failed;
 }
 
-int32_t KrSetTrackCallBack(KrInstance Instance, KrTrackCallback, void*)
+int32_t KrSetTrackCallBack(KrInstance Instance, KrTrackCallback Callback, void* Context)
 {
-    return TEngines::Find(Instance) ? 0 : Failed;
+    TEngine* engine = TEngines::Find(Instance);
+    if (!engine)
+        return Failed;
+    engine->Media().SetTrackCallback(Callback, Context);
+    return 0;
 }
 
 // ---- Chat and peer commands ----------------------------------------------------

@@ -159,7 +159,10 @@ typedef struct KrPaintTarget {
     int32_t Stride; /* bytes per row */
 } KrPaintTarget;
 
-/* Called with the context given to KrSetTrackCallBack, on any thread. */
+/* Called with the context given to KrSetTrackCallBack, on any thread, with
+ * media track data: track 0 the own video as sent, track 1 the other side's
+ * as received, each frame 320 x 240 pixels of 32 bits (blue, green, red,
+ * unused), top row first; Id names the stream ("Sender", or the receiver). */
 typedef int32_t (*KrTrackCallback)(void* Context, int32_t Track, int32_t Size, const void* Buffer,
                                    const char* Id);
 

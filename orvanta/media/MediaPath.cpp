@@ -191,6 +191,7 @@ void TMediaPath::CameraFrame(const QImage& Frame)
     FLastSent.start();
     FSent.Add(sent.sizeInBytes());
     connection->SendFrame(sent);
+    Track(0, sent, QByteArrayLiteral("Sender"));
 }
 
 void TMediaPath::PeerFrame(const QImage& Frame)
@@ -200,11 +201,27 @@ void TMediaPath::PeerFrame(const QImage& Frame)
     FReceived.Add(Frame.sizeInBytes());
     if (TReceiver* receiver = Receiver(QString::fromLatin1(FLink.PeerId() + '>')))
         Feed(*receiver->Renderer, Frame);
+    Track(1, Frame, FLink.PeerId() + '>');
     IServiceConnection* connection = FLink.Connection();
     if (FEchoBack && connection && FLink.CallUp()) {
         FSent.Add(Frame.sizeInBytes());
         connection->SendFrame(Frame);
     }
+}
+
+// Track 0 is the own video as sent, track 1 the other side's as received:
+// 320 x 240 pixels of 32 bits (blue, green, red, unused), top row first.
+void TMediaPath::Track(int32_t Number, const QImage& Frame, const QByteArray& Id)
+{
+    if (!FTrackCallback)
+        return;
+    QImage track = Frame.size() == QSize(SentWidth, SentHeight)
+                       ? Frame
+                       : Frame.scaled(SentWidth, SentHeight, Qt::IgnoreAspectRatio);
+    if (track.format() != QImage::Format_RGB32)
+        track = track.convertToFormat(QImage::Format_RGB32);
+    FTrackCallback(FTrackContext, Number, int32_t(track.sizeInBytes()), track.constBits(),
+                   Id.constData());
 }
 
 void TMediaPath::Traffic(int32_t& Sent, int32_t& Received)

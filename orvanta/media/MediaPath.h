@@ -46,6 +46,12 @@ public:
     void StopSender();
     void ConnectSender() { FSending = true; }
     void DisconnectSender() { FSending = false; }
+    // Media track data for the client's track callback (null: none).
+    void SetTrackCallback(KrTrackCallback Callback, void* Context)
+    {
+        FTrackCallback = Callback;
+        FTrackContext = Context;
+    }
     // While on, the other side's pictures are sent straight back (the remote echo test).
     void SetEchoBack(bool On) { FEchoBack = On; }
     // After a change of ForceBicubic or the saturation.
@@ -93,6 +99,10 @@ private:
     std::vector<TReceiver> FReceivers;
     bool FSending = false;
     bool FEchoBack = false;
+    KrTrackCallback FTrackCallback = nullptr;
+    void* FTrackContext = nullptr;
+
+    void Track(int32_t Number, const QImage& Frame, const QByteArray& Id);
     QElapsedTimer FLastSent;
     TRateMeter FSent;
     TRateMeter FReceived;

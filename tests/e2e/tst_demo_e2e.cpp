@@ -256,6 +256,11 @@ void TestDemoEndToEnd::echoedVideoComesBack()
 {
     TClient alice;
     LogIn(alice, QStringLiteral("alice@demo.pellory"), QStringLiteral("alice"));
+    QStringList tracks;
+    alice.Core.OnNotifyTrack = [&](TKrCore*, int Track, int Size, const void* Buffer, const char* Id) {
+        if (Buffer && Size == 320 * 240 * 4)
+            tracks << QStringLiteral("%1 %2").arg(Track).arg(QString::fromUtf8(Id));
+    };
     TPanel own;
     TPanel peer;
     QCOMPARE(alice.Core.StartSender(&own, 320, 240, 8000), 0);
@@ -285,6 +290,8 @@ void TestDemoEndToEnd::echoedVideoComesBack()
     int sent = 0;
     int received = 0;
     QTRY_VERIFY((alice.Core.GetTraffic(sent, received), sent > 0 && received > 0));
+    QVERIFY(tracks.contains(QStringLiteral("0 Sender")));
+    QVERIFY(tracks.contains(QStringLiteral("1 echo@demo.pellory>")));
     int width = 0;
     int height = 0;
     int rate = 0;
