@@ -1,5 +1,6 @@
 #include "Engine.h"
 
+#include "NetworkOptions.h"
 #include "devices/DeviceManager.h"
 #include "media/MediaPath.h"
 #include "service/DemoService.h"
@@ -51,6 +52,14 @@ TEngine::TEngine(KrWindow MessageWindow, const QString& RegString)
                                    [] { return Measured(128000); }});
     FMedia = std::make_unique<TMediaPath>(*FDevices, *FLink);
     FMedia->Register(FProperties);
+    FLink->SetGate([](std::function<void(bool)> Proceed) {
+        TNetworkOptions& options = TNetworkOptions::Instance();
+        if (!options.ProxyAsksForCredentials())
+            return false;
+        if (!options.RequestCredentials(Proceed))
+            Proceed(false); // nobody to ask: the proxy keeps the way shut
+        return true;
+    });
     RegisterProtocolProperties();
 }
 

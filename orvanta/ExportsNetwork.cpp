@@ -97,17 +97,15 @@ int32_t KrSetManualPort(uint16_t* Port, int32_t Mode)
     }
 }
 
-// No proxy stands between the engine and the demo service, so no proxy ever
-// asks for credentials: the window is kept for when one does.
 int32_t KrSetProxyDialog(KrWindow Window)
 {
     TNetworkOptions::Instance().SetAuthenticationWindow(Window);
     return 0;
 }
 
-int32_t KrProxyDialogEnd(int32_t)
+int32_t KrProxyDialogEnd(int32_t Result)
 {
-    return Failed; // no request is waiting for an answer
+    return TNetworkOptions::Instance().EndRequest(Result);
 }
 
 int32_t KrSetDisableDirect(KrInstance Instance, int32_t Disable)

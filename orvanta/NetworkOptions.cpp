@@ -1,10 +1,13 @@
 #include "NetworkOptions.h"
 
 #include "platform/JsonFile.h"
+#include "platform/Messages.h"
 #include "platform/Paths.h"
+#include "orvanta.h"
 
 #include <QDir>
 #include <QJsonObject>
+#include <cstring>
 
 namespace {
 
@@ -71,6 +74,51 @@ bool TNetworkOptions::SetManualPort(uint16_t Port)
 {
     FManualPort = Port;
     return Save();
+}
+
+bool TNetworkOptions::ProxyAsksForCredentials() const
+{
+    constexpr int ManualConfiguration = 1;
+    return FConnectionMode == ManualConfiguration &&
+           FProxy.Address.compare(DemoProxyAddress, Qt::CaseInsensitive) == 0;
+}
+
+bool TNetworkOptions::RequestCredentials(std::function<void(bool Accepted)> Done)
+{
+    if (FRequest || FAuthenticationWindow == 0)
+        return false;
+    auto request = std::make_unique<TRequest>();
+    std::memcpy(request->UserName.data(), FProxy.UserName.constData(),
+                size_t(qMin<qsizetype>(FProxy.UserName.size(), request->UserName.size() - 1)));
+    std::memcpy(request->Password.data(), FProxy.Password.constData(),
+                size_t(qMin<qsizetype>(FProxy.Password.size(), request->Password.size() - 1)));
+    request->Done = std::move(Done);
+    if (!PostMessage(FAuthenticationWindow, KR_WM_PROXY_AUTH,
+                     reinterpret_cast<intptr_t>(request->UserName.data()),
+                     reinterpret_cast<intptr_t>(request->Password.data())))
+        return false;
+    FRequest = std::move(request);
+    return true;
+}
+
+int32_t TNetworkOptions::EndRequest(int32_t Result)
+{
+    if (!FRequest)
+        return -1;
+    const std::unique_ptr<TRequest> request = std::move(FRequest);
+    const auto text = [](const std::array<char, 256>& Buffer) {
+        return QByteArray(Buffer.data(), qstrnlen(Buffer.data(), Buffer.size() - 1));
+    };
+    const bool accepted = Result == 2 && text(request->UserName) == DemoProxyUser &&
+                          text(request->Password) == DemoProxyPassword;
+    if (accepted) {
+        TProxy proxy = FProxy;
+        proxy.UserName = text(request->UserName);
+        proxy.Password = text(request->Password);
+        SetProxy(proxy);
+    }
+    request->Done(accepted);
+    return 0;
 }
 
 bool TNetworkOptions::Save() const

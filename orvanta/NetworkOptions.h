@@ -2,7 +2,10 @@
 
 #include <QByteArray>
 #include <QString>
+#include <array>
 #include <cstdint>
+#include <functional>
+#include <memory>
 
 // The connection settings the engine keeps for the whole process (they take
 // no instance): the proxy, the connection mode, the network type and the
@@ -45,6 +48,23 @@ public:
     intptr_t AuthenticationWindow() const { return FAuthenticationWindow; }
     void SetAuthenticationWindow(intptr_t Window) { FAuthenticationWindow = Window; }
 
+    // The demo proxy: chosen by its address with the manual connection mode,
+    // it lets a connection through once the user gives DemoProxyUser and
+    // DemoProxyPassword.
+    static inline const QByteArray DemoProxyAddress = QByteArrayLiteral("proxy.demo.pellory");
+    static inline const QByteArray DemoProxyUser = QByteArrayLiteral("demo");
+    static inline const QByteArray DemoProxyPassword = QByteArrayLiteral("demo");
+    bool ProxyAsksForCredentials() const;
+
+    // Asks the authentication window for credentials (KR_WM_PROXY_AUTH with
+    // two writable buffers, prefilled with the kept user name and password);
+    // Done gets whether the proxy took them. False, and Done is not called,
+    // when there is no window to ask or a request is already waiting.
+    bool RequestCredentials(std::function<void(bool Accepted)> Done);
+    // The client's answer: 2 after OK, anything else cancels. Failed when no
+    // request is waiting.
+    int32_t EndRequest(int32_t Result);
+
 private:
     bool Save() const;
 
@@ -54,4 +74,12 @@ private:
     int FNetType = 0;
     uint16_t FManualPort = 0;
     intptr_t FAuthenticationWindow = 0;
+
+    struct TRequest
+    {
+        std::array<char, 256> UserName{};
+        std::array<char, 256> Password{};
+        std::function<void(bool)> Done;
+    };
+    std::unique_ptr<TRequest> FRequest; // the buffers stay put until the answer
 };

@@ -102,13 +102,31 @@ void TServiceLink::Connect()
 {
     if (FConnection || FConnecting)
         return;
+    FConnecting = true;
+    const std::weak_ptr<bool> alive = FAlive;
+    const auto proceed = [this, alive](bool Open) {
+        if (alive.expired() || !FConnecting || FConnection)
+            return;
+        if (Open) {
+            ConnectNow();
+        } else {
+            FConnecting = false;
+            PostStatus(31);
+        }
+    };
+    if (!FGate || !FGate(proceed))
+        ConnectNow();
+}
+
+void TServiceLink::ConnectNow()
+{
     const TServerEntry* entry = Entry(FCurrent);
     FService = entry && FFactory ? FFactory(entry->Name, entry->Address, entry->Port) : nullptr;
     if (!FService) {
+        FConnecting = false;
         PostStatus(31); // no connection: offline
         return;
     }
-    FConnecting = true;
     FConnection = FService->Connect(this);
 }
 

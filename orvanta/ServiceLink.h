@@ -29,7 +29,13 @@ public:
 
     static inline const QString DemoServer = QStringLiteral("Demo");
 
+    // Decides whether the way to the server needs the user's permission
+    // first (a proxy that asks for credentials): when it does, it answers
+    // true and later calls Proceed with whether the way is open.
+    using TGate = std::function<bool(std::function<void(bool Open)> Proceed)>;
+
     TServiceLink(TPoster Poster, TServiceFactory Factory);
+    void SetGate(TGate Gate) { FGate = std::move(Gate); }
     ~TServiceLink() override;
 
     // -- Servers
@@ -114,11 +120,14 @@ private:
     };
 
     void PostStatus(int EventCode, intptr_t Param = 0);
+    void ConnectNow();
     void Disconnect();
     const TServerEntry* Entry(const QString& Name) const;
 
     TPoster FPoster;
     TServiceFactory FFactory;
+    TGate FGate;
+    std::shared_ptr<bool> FAlive = std::make_shared<bool>(true); // for answers that come late
     std::vector<TServerEntry> FServers;
     QString FCurrent;
     std::shared_ptr<IConferenceService> FService;

@@ -120,6 +120,8 @@ private slots:
     void searchTheDirectory();
     void echoedVideoComesBack();
     void remoteEchoTestBetweenClients();
+    void proxyAsksForCredentials_data();
+    void proxyAsksForCredentials();
 
 private:
     void LogIn(TClient& Client, const QString& User, const QString& Password);
@@ -342,6 +344,61 @@ void TestDemoEndToEnd::remoteEchoTestBetweenClients()
     bob.Core.StopSender(&own);
     bob.Core.HangUp();
     QTRY_COMPARE(alice.Core.StatusMode(), 2);
+}
+
+void TestDemoEndToEnd::proxyAsksForCredentials_data()
+{
+    QTest::addColumn<QByteArray>("password");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<int>("mode");
+    QTest::newRow("right credentials") << QByteArray("demo") << 2 << 1;
+    QTest::newRow("wrong password") << QByteArray("guess") << 2 << 0;
+    QTest::newRow("cancelled") << QByteArray("demo") << 0 << 0;
+}
+
+void TestDemoEndToEnd::proxyAsksForCredentials()
+{
+    QFETCH(QByteArray, password);
+    QFETCH(int, answer);
+
+    TClient alice;
+    QByteArray offeredUser;
+    TMessageTarget authentication([&](TMessage& Message) {
+        if (Message.Msg != KR_WM_PROXY_AUTH)
+            return;
+        // As the authentication dialog does: shows the kept texts, writes the typed ones.
+        auto* user = reinterpret_cast<char*>(Message.WParam);
+        auto* secret = reinterpret_cast<char*>(Message.LParam);
+        offeredUser = QByteArray(user);
+        qstrncpy(user, "demo", KR_PROXY_TEXT_SIZE);
+        qstrncpy(secret, password.constData(), KR_PROXY_TEXT_SIZE);
+        alice.Core.ProxyDialogEnd(answer);
+    });
+
+    // The demo proxy, configured manually, stands between the engine and the server.
+    int32_t type = 0;
+    char address[KR_PROXY_TEXT_SIZE] = "proxy.demo.pellory";
+    uint16_t port = 8080;
+    char user[KR_PROXY_TEXT_SIZE] = "kept-user";
+    char secret[KR_PROXY_TEXT_SIZE] = "";
+    KrProxyBlock block{&type, address, &port, user, secret};
+    QCOMPARE(KrSetProxySet(&block), 0);
+    int32_t manual = 1;
+    QCOMPARE(KrSetProxyNetMode(&manual), 0);
+    QCOMPARE(KrSetProxyDialog(authentication.Handle()), 0);
+
+    alice.Core.Initialize(QString(), QString(), QString(), QString());
+    QTRY_VERIFY(!offeredUser.isEmpty());
+    QCOMPARE(offeredUser, QByteArray("kept-user"));
+    QFETCH(int, mode);
+    if (mode == 1)
+        QTRY_COMPARE(alice.Core.StatusMode(), 1);
+    else
+        QTRY_VERIFY(alice.Saw("warning 9")); // no connection
+    QCOMPARE(alice.Core.StatusMode(), mode);
+
+    int32_t direct = 0;
+    KrSetProxyNetMode(&direct); // the options belong to the process: leave it as found
 }
 
 QTEST_MAIN(TestDemoEndToEnd)
