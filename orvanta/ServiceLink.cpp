@@ -378,3 +378,9 @@ void TServiceLink::PeerFrame(const QImage& Frame)
     if (FPeerFrameSink && CallUp())
         FPeerFrameSink(Frame);
 }
+
+void TServiceLink::PeerAudio(const QByteArray& Pcm)
+{
+    if (FPeerAudioSink && CallUp())
+        FPeerAudioSink(Pcm);
+}

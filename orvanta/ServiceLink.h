@@ -26,6 +26,8 @@ public:
 
     // Gets the peer's pictures as they arrive.
     using TFrameSink = std::function<void(const QImage& Frame)>;
+    // Gets the peer's sound as it arrives (see ServiceAudioRate).
+    using TAudioSink = std::function<void(const QByteArray& Pcm)>;
 
     static inline const QString DemoServer = QStringLiteral("Demo");
 
@@ -78,6 +80,7 @@ public:
     IServiceConnection* Connection() const { return FConnection.get(); }
     bool CallUp() const { return FStatus & KR_STATUS_LINK_UP; }
     void SetPeerFrameSink(TFrameSink Sink) { FPeerFrameSink = std::move(Sink); }
+    void SetPeerAudioSink(TAudioSink Sink) { FPeerAudioSink = std::move(Sink); }
 
     // -- IServiceClient
     void ServiceConnected() override;
@@ -98,6 +101,7 @@ public:
     void ChatArrived(const QByteArray& From, const QString& Text, bool System) override;
     void CommandArrived(const QByteArray& From, const QByteArray& Command) override;
     void PeerFrame(const QImage& Frame) override;
+    void PeerAudio(const QByteArray& Pcm) override;
 
 private:
     struct TServerEntry
@@ -143,4 +147,5 @@ private:
     QByteArray FPeerId;
     QString FPeerDisplayName;
     TFrameSink FPeerFrameSink;
+    TAudioSink FPeerAudioSink;
 };

@@ -295,6 +295,26 @@ const TDeviceManager::TAudioEntry* TDeviceManager::FindSpeaker(const QByteArray&
     return Find(FSpeakers, Name);
 }
 
+bool TDeviceManager::ChosenMicrophone(QAudioDevice& Device)
+{
+    EnsureScanned();
+    const TAudioEntry* entry = FindMicrophone(FMicrophone);
+    if (!entry)
+        return false;
+    Device = entry->Device;
+    return true;
+}
+
+bool TDeviceManager::ChosenPlayback(QAudioDevice& Device)
+{
+    EnsureScanned();
+    const TAudioEntry* entry = FindSpeaker(FSpeaker);
+    if (!entry)
+        return false;
+    Device = entry->Device;
+    return true;
+}
+
 // The client sets the same devices again and again; only a change is written.
 void TDeviceManager::Keep(const char* Setting, const QByteArray& Name)
 {

@@ -76,6 +76,10 @@ public:
     // 0..65536 for the microphone (65536 unchanged), 0..65535 for playback.
     int MicrophoneVolume() const { return FMicrophoneVolume; }
     int SystemVolume() const { return FSystemVolume; }
+    // The chosen microphone and playback device: false when none is chosen;
+    // Device is null for a built-in one.
+    bool ChosenMicrophone(QAudioDevice& Device);
+    bool ChosenPlayback(QAudioDevice& Device);
     // The built-in microphone's sound.
     static TToneGenerator ToneMicrophoneSound();
 

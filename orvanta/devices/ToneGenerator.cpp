@@ -74,41 +74,39 @@ void Write(char* Data, const QAudioFormat& Format, double Value)
     }
 }
 
+double Read(const char* Data, const QAudioFormat& Format)
+{
+    switch (Format.sampleFormat()) {
+    case QAudioFormat::UInt8:
+        return (double(quint8(Data[0])) - 128.0) / 128.0;
+    case QAudioFormat::Int16: {
+        qint16 sample;
+        std::memcpy(&sample, Data, sizeof sample);
+        return sample / 32768.0;
+    }
+    case QAudioFormat::Int32: {
+        qint32 sample;
+        std::memcpy(&sample, Data, sizeof sample);
+        return sample / 2147483648.0;
+    }
+    case QAudioFormat::Float: {
+        float sample;
+        std::memcpy(&sample, Data, sizeof sample);
+        return std::isfinite(sample) ? std::clamp(double(sample), -1.0, 1.0) : 0.0;
+    }
+    default:
+        return 0.0;
+    }
+}
+
 int Peak(const char* Data, qint64 Size, const QAudioFormat& Format)
 {
     const int bytes = Format.bytesPerSample();
     if (bytes <= 0)
         return 0;
     double peak = 0.0;
-    for (qint64 offset = 0; offset + bytes <= Size; offset += bytes) {
-        double value = 0.0;
-        switch (Format.sampleFormat()) {
-        case QAudioFormat::UInt8:
-            value = (double(quint8(Data[offset])) - 128.0) / 128.0;
-            break;
-        case QAudioFormat::Int16: {
-            qint16 sample;
-            std::memcpy(&sample, Data + offset, sizeof sample);
-            value = sample / 32768.0;
-            break;
-        }
-        case QAudioFormat::Int32: {
-            qint32 sample;
-            std::memcpy(&sample, Data + offset, sizeof sample);
-            value = sample / 2147483648.0;
-            break;
-        }
-        case QAudioFormat::Float: {
-            float sample;
-            std::memcpy(&sample, Data + offset, sizeof sample);
-            value = std::isfinite(sample) ? double(sample) : 0.0;
-            break;
-        }
-        default:
-            return 0;
-        }
-        peak = std::max(peak, std::abs(value));
-    }
+    for (qint64 offset = 0; offset + bytes <= Size; offset += bytes)
+        peak = std::max(peak, std::abs(Read(Data + offset, Format)));
     return int(std::lround(std::min(peak, 1.0) * 32767.0));
 }
 

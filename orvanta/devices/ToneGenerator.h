@@ -31,6 +31,8 @@ private:
 namespace TSampleIo {
 
 void Write(char* Data, const QAudioFormat& Format, double Value);
+// One sample (one channel) at Data, -1..1.
+double Read(const char* Data, const QAudioFormat& Format);
 // The largest magnitude among Size bytes of samples, 0..32767.
 int Peak(const char* Data, qint64 Size, const QAudioFormat& Format);
 

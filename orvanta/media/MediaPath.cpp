@@ -5,6 +5,7 @@
 #include "devices/DeviceManager.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -14,6 +15,13 @@ constexpr qint64 RateWindowMs = 1000;
 // Figures of the sound's quality, 0..20, low is good.
 constexpr qint64 GoodAudioQuality = 3;
 constexpr qint64 NoAudioQuality = 20;
+// Sound goes out in chunks of this length; between calls the timer only
+// waits for one to come up.
+constexpr int AudioChunkMs = 40;
+constexpr int AudioIdleMs = 250;
+// Arrivals judged for the sound's quality.
+constexpr size_t QualityArrivals = 25;
+constexpr qint64 QualityWindowMs = 1000;
 
 // A window handle or address as the client passes it.
 bool Handle(const KrVariant& Value, intptr_t& Result)
@@ -102,10 +110,17 @@ TMediaPath::TMediaPath(TDeviceManager& Devices, TServiceLink& Link) : FDevices(D
 {
     FDevices.SetFrameCallback([this](const QImage& Frame) { CameraFrame(Frame); });
     FLink.SetPeerFrameSink([this](const QImage& Frame) { PeerFrame(Frame); });
+    FLink.SetPeerAudioSink([this](const QByteArray& Pcm) { PeerAudio(Pcm); });
+    FAudioTimer.setTimerType(Qt::PreciseTimer);
+    FAudioTimer.callOnTimeout([this] { AudioTick(); });
 }
 
 TMediaPath::~TMediaPath()
 {
+    FAudioTimer.stop();
+    FMicrophone.Stop();
+    FSpeaker.Stop();
+    FLink.SetPeerAudioSink({});
     FLink.SetPeerFrameSink({});
     FDevices.SetFrameCallback({});
     FDevices.StopCamera();
@@ -207,6 +222,124 @@ void TMediaPath::PeerFrame(const QImage& Frame)
         FSent.Add(Frame.sizeInBytes());
         connection->SendFrame(Frame);
     }
+}
+
+// ---- Sound -------------------------------------------------------------------------
+
+void TMediaPath::ConnectSender()
+{
+    FSending = true;
+    if (!FAudioTimer.isActive())
+        FAudioTimer.start(AudioChunkMs);
+}
+
+void TMediaPath::DisconnectSender()
+{
+    FSending = false;
+    FMicrophone.Stop();
+    FMicrophoneName.clear();
+}
+
+void TMediaPath::AudioTick()
+{
+    IServiceConnection* connection = FLink.Connection();
+    const bool up = connection && FLink.CallUp();
+    if (!up) {
+        // The next call chooses (and tries) the playback device afresh.
+        FSpeaker.Stop();
+        FSpeakerName.clear();
+    }
+
+    if (up && FSending && FDevices.SendAudio()) {
+        const QByteArray name = FDevices.CurrentAudioCapture();
+        if (name != FMicrophoneName) {
+            FMicrophone.Stop();
+            FMicrophoneName = name;
+            FMicrophoneFailed = false;
+        }
+        if (!FMicrophone.IsRunning() && !FMicrophoneFailed) {
+            // A microphone that cannot record leaves the call without sound.
+            QAudioDevice device;
+            FMicrophoneFailed = !FDevices.ChosenMicrophone(device) ||
+                                !FMicrophone.Start(device, TDeviceManager::ToneMicrophoneSound());
+        }
+        QByteArray pcm = FMicrophone.Take();
+        if (!pcm.isEmpty()) {
+            ScaleSamples(pcm, FDevices.MicrophoneVolume());
+            for (qsizetype at = 0; at < pcm.size(); at += MaxAudioChunk) {
+                const QByteArray chunk = pcm.mid(at, MaxAudioChunk);
+                FSent.Add(chunk.size());
+                connection->SendAudio(chunk);
+            }
+        }
+    } else {
+        FMicrophone.Stop();
+        FMicrophoneName.clear();
+    }
+
+    if (!FSending && FSpeakerName.isEmpty())
+        FAudioTimer.stop();
+    else
+        FAudioTimer.setInterval(up ? AudioChunkMs : AudioIdleMs);
+}
+
+void TMediaPath::PeerAudio(const QByteArray& Pcm)
+{
+    if (Pcm.isEmpty())
+        return;
+    FReceived.Add(Pcm.size());
+    if (!FAudioClock.isValid())
+        FAudioClock.start();
+    FAudioArrivals.push_back(FAudioClock.elapsed());
+    if (FAudioArrivals.size() > QualityArrivals)
+        FAudioArrivals.pop_front();
+
+    IServiceConnection* connection = FLink.Connection();
+    if (FEchoBack && connection && FLink.CallUp()) {
+        FSent.Add(Pcm.size());
+        connection->SendAudio(Pcm);
+    }
+
+    const QByteArray name = FDevices.CurrentPlayback();
+    if (name != FSpeakerName) {
+        FSpeaker.Stop();
+        FSpeakerName = name;
+        FSpeakerFailed = false;
+    }
+    const double volume = double(FDevices.SystemVolume()) / 65535.0;
+    if (!FSpeaker.IsRunning() && !FSpeakerFailed) {
+        // No device or one that cannot play: the call goes on without sound.
+        QAudioDevice device;
+        FSpeakerFailed = !FDevices.ChosenPlayback(device) || !FSpeaker.Start(device, volume);
+    }
+    FSpeaker.SetVolume(volume);
+    FSpeaker.Play(Pcm);
+    // The speaker stops with the call.
+    if (!FAudioTimer.isActive())
+        FAudioTimer.start(AudioChunkMs);
+}
+
+// From the regularity of the sound's arrival: the mean deviation of the gaps
+// between chunks, in steps of 8 ms, on top of the best figure 1.
+qint64 TMediaPath::AudioQuality()
+{
+    if (!FLink.CallUp())
+        return NoAudioQuality;
+    if (FAudioArrivals.size() < 3 ||
+        FAudioClock.elapsed() - FAudioArrivals.back() > QualityWindowMs)
+        return GoodAudioQuality; // no sound to judge
+    std::vector<qint64> gaps;
+    for (size_t i = 1; i < FAudioArrivals.size(); ++i)
+        gaps.push_back(FAudioArrivals[i] - FAudioArrivals[i - 1]);
+    qint64 sum = 0;
+    for (const qint64 gap : gaps)
+        sum += gap;
+    const double mean = double(sum) / double(gaps.size());
+    double deviation = 0.0;
+    for (const qint64 gap : gaps)
+        deviation += std::abs(double(gap) - mean);
+    deviation /= double(gaps.size());
+    return std::clamp<qint64>(1 + qint64(deviation / 8.0), 1, NoAudioQuality);
 }
 
 // Track 0 is the own video as sent, track 1 the other side's as received:
@@ -349,7 +482,7 @@ int32_t TMediaPath::ReceiverPath(const QString& Rest, int32_t Operation, KrVaria
     if (is("RenderAudio\\AudioQuality")) {
         if (Operation != KR_OP_GET)
             return Refused;
-        return GiveInteger(Value, FLink.CallUp() ? GoodAudioQuality : NoAudioQuality);
+        return GiveInteger(Value, AudioQuality());
     }
     return TPropertyTree::UnknownPath;
 }

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "CallAudio.h"
 #include "Renderer.h"
 #include "orvanta.h"
+#include "service/ConferenceService.h"
 
 #include <QElapsedTimer>
 #include <QImage>
 #include <QString>
+#include <QTimer>
 #include <deque>
 #include <memory>
 #include <optional>
@@ -15,9 +18,10 @@ class TDeviceManager;
 class TPropertyTree;
 class TServiceLink;
 
-// The pictures of one engine instance: the sender (the own camera drawn into
-// its panel and, in a call, sent to the service), the receivers (the peer's
-// pictures drawn into theirs) and the traffic they make. Used on the thread
+// The pictures and sound of one engine instance: the sender (the own camera
+// drawn into its panel and, in a call, sent to the service with the
+// microphone's sound), the receivers (the peer's pictures drawn into theirs,
+// its sound played) and the traffic they make. Used on the thread
 // that made the engine; only the renderers are shared with the panels.
 class TMediaPath
 {
@@ -25,8 +29,7 @@ public:
     // Frames go to the service at this size.
     static constexpr int SentWidth = 320;
     static constexpr int SentHeight = 240;
-    // The in-process service carries sound at this rate.
-    static constexpr int PeerSampleRate = 8000;
+    static constexpr int PeerSampleRate = ServiceAudioRate;
     // KrStartSender's flags.
     static constexpr int32_t CameraFailed = 0x1;
     static constexpr int32_t MicrophoneFailed = 0x2;
@@ -44,8 +47,8 @@ public:
                         const std::optional<QByteArray>& Camera, KrWindow Panel,
                         intptr_t& RenderInstance);
     void StopSender();
-    void ConnectSender() { FSending = true; }
-    void DisconnectSender() { FSending = false; }
+    void ConnectSender();
+    void DisconnectSender();
     // Media track data for the client's track callback (null: none).
     void SetTrackCallback(KrTrackCallback Callback, void* Context)
     {
@@ -82,6 +85,10 @@ private:
 
     void CameraFrame(const QImage& Frame);
     void PeerFrame(const QImage& Frame);
+    void PeerAudio(const QByteArray& Pcm);
+    // Sends the microphone's sound and stops the devices a call no longer needs.
+    void AudioTick();
+    qint64 AudioQuality();
     void Feed(TRenderer& Renderer, const QImage& Frame);
     bool SendDue();
     TReceiver* Receiver(const QString& Name);
@@ -106,4 +113,14 @@ private:
     QElapsedTimer FLastSent;
     TRateMeter FSent;
     TRateMeter FReceived;
+
+    QTimer FAudioTimer;
+    TCallMicrophone FMicrophone;
+    QByteArray FMicrophoneName; // the one started or failed
+    bool FMicrophoneFailed = false;
+    TCallSpeaker FSpeaker;
+    QByteArray FSpeakerName;
+    bool FSpeakerFailed = false;
+    QElapsedTimer FAudioClock;
+    std::deque<qint64> FAudioArrivals; // ms
 };

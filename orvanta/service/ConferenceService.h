@@ -34,6 +34,11 @@ struct TServiceAccount
     int AutoLogin = -1; // 0 off, 1 on, -1 the service does not offer it
 };
 
+// Sound crosses as 16-bit signed little-endian mono PCM at this rate, in
+// chunks of whole samples; a service may refuse chunks over MaxAudioChunk.
+constexpr int ServiceAudioRate = 8000;
+constexpr int MaxAudioChunk = 64 * 1024;
+
 // How a call that was up came to an end.
 enum class TCallEnd { PeerHungUp, PeerLeft, LinkLost };
 
@@ -73,8 +78,10 @@ public:
 
     virtual void ChatArrived(const QByteArray& From, const QString& Text, bool System) = 0;
     virtual void CommandArrived(const QByteArray& From, const QByteArray& Command) = 0;
-    // The other side's picture and sound level, while a call is up.
+    // The other side's picture, while a call is up.
     virtual void PeerFrame(const QImage& Frame) = 0;
+    // The other side's sound (see ServiceAudioRate), while a call is up.
+    virtual void PeerAudio(const QByteArray& Pcm) = 0;
 };
 
 // One client's connection to a service.
@@ -111,6 +118,8 @@ public:
     virtual bool SendChat(const QString& Text) = 0;
     virtual bool SendCommand(const QByteArray& Command, const QByteArray& UserId) = 0;
     virtual void SendFrame(const QImage& Frame) = 0;
+    // Own sound (see ServiceAudioRate); dropped outside a call.
+    virtual void SendAudio(const QByteArray& Pcm) = 0;
 };
 
 // A service the engine can connect to, by the name its server list shows.

@@ -130,6 +130,7 @@ public:
     bool SendChat(const QString& Text) override;
     bool SendCommand(const QByteArray& Command, const QByteArray& UserId) override;
     void SendFrame(const QImage& Frame) override;
+    void SendAudio(const QByteArray& Pcm) override;
 
     // -- From the service and other connections
     bool OfferFrom(const QString& From, TDemoConnection* Caller, bool Invitation);
@@ -477,6 +478,25 @@ void TDemoConnection::SendFrame(const QImage& Frame)
         Later(0, [this, Frame] {
             if (FState == TCallState::Up)
                 FClient->PeerFrame(Frame);
+        });
+    }
+}
+
+void TDemoConnection::SendAudio(const QByteArray& Pcm)
+{
+    if (FState != TCallState::Up || Pcm.isEmpty() || Pcm.size() > MaxAudioChunk ||
+        Pcm.size() % 2 != 0)
+        return;
+    if (FPeerConnection) {
+        QPointer<TDemoConnection> peer = FPeerConnection;
+        peer->Later(0, [peer, Pcm] {
+            if (peer && peer->FState == TCallState::Up)
+                peer->FClient->PeerAudio(Pcm);
+        });
+    } else {
+        Later(0, [this, Pcm] {
+            if (FState == TCallState::Up)
+                FClient->PeerAudio(Pcm);
         });
     }
 }

@@ -101,6 +101,14 @@ private:
     intptr_t FInstance = 0;
 };
 
+// Traffic both ways at about the tone's 16000 bytes a second: sound, no pictures.
+bool SoundOnly(TClient& Client, int& Sent, int& Received)
+{
+    Client.Core.GetTraffic(Sent, Received);
+    const auto sound = [](int Rate) { return Rate >= 8000 && Rate <= 24000; };
+    return sound(Sent) && sound(Received);
+}
+
 } // namespace
 
 class TestDemoEndToEnd : public QObject
@@ -125,6 +133,7 @@ private slots:
 
 private:
     void LogIn(TClient& Client, const QString& User, const QString& Password);
+    void UseBuiltInAudio(TClient& Client);
     std::unique_ptr<TTestPlatformRoot> FRoot;
 };
 
@@ -137,6 +146,17 @@ void TestDemoEndToEnd::LogIn(TClient& Client, const QString& User, const QString
     Client.Core.Login(User, Password, false);
     QVERIFY(Client.Core.LoginPending());
     QTRY_COMPARE(Client.Core.StatusMode(), 2);
+}
+
+// The tone microphone and the silent output, whatever hardware there is.
+void TestDemoEndToEnd::UseBuiltInAudio(TClient& Client)
+{
+    const int tone = Client.Core.AudioCaptureDevices().indexOf(QStringLiteral("Tone Generator"));
+    QVERIFY(tone >= 0);
+    Client.Core.SetCurrentAudioCapture(tone);
+    const int silent = Client.Core.AudioRenderDevices().indexOf(QStringLiteral("Silent Output"));
+    QVERIFY(silent >= 0);
+    Client.Core.SetCurrentAudioRender(silent);
 }
 
 void TestDemoEndToEnd::logInSeeFriendsCallChatHangUp()
@@ -265,6 +285,9 @@ void TestDemoEndToEnd::echoedVideoComesBack()
     };
     TPanel own;
     TPanel peer;
+    UseBuiltInAudio(alice);
+    alice.Core.SetSendVideo(true);
+    alice.Core.SetSendAudio(true);
     QCOMPARE(alice.Core.StartSender(&own, 320, 240, 8000), 0);
     QVERIFY(own.RenderProc() != nullptr);
     QTRY_VERIFY(own.Frames > 0);
@@ -300,6 +323,14 @@ void TestDemoEndToEnd::echoedVideoComesBack()
     alice.Core.GetReceiverFormat(width, height, rate);
     QCOMPARE(QSize(width, height), QSize(320, 240));
 
+    // Without pictures what remains is the tone, 16000 bytes a second each
+    // way: sent, and back from the echo user.
+    alice.Core.SetSendVideo(false);
+    QTRY_VERIFY2_WITH_TIMEOUT(SoundOnly(alice, sent, received),
+                              qPrintable(QStringLiteral("%1 %2").arg(sent).arg(received)), 5000);
+    alice.Core.SetSendAudio(false);
+    QTRY_VERIFY((alice.Core.GetTraffic(sent, received), sent == 0 && received == 0));
+
     alice.Core.DisconnectReceiver();
     alice.Core.DisconnectSender();
     alice.Core.StopSender(&own);
@@ -326,6 +357,7 @@ void TestDemoEndToEnd::remoteEchoTestBetweenClients()
     // pictures come back to him through Alice's engine.
     TPanel own;
     TPanel peer;
+    UseBuiltInAudio(bob);
     bob.Core.StartSender(&own, 320, 240, 8000);
     bool audio = false;
     bool video = false;
@@ -338,6 +370,14 @@ void TestDemoEndToEnd::remoteEchoTestBetweenClients()
     QTRY_COMPARE(bob.Core.EchoState(), 0);
     QVERIFY(bob.Saw("warning 12"));
     QTRY_VERIFY(peer.Frames > 0);
+
+    // Sound alone: Bob's tone comes back as well.
+    bob.Core.SetSendVideo(false);
+    bob.Core.SetSendAudio(true);
+    int sent = 0;
+    int received = 0;
+    QTRY_VERIFY2_WITH_TIMEOUT(SoundOnly(bob, sent, received),
+                              qPrintable(QStringLiteral("%1 %2").arg(sent).arg(received)), 5000);
 
     bob.Core.RequestEcho(true);
     QTRY_COMPARE(bob.Core.EchoState(), 1);

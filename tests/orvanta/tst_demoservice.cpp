@@ -14,6 +14,7 @@ public:
     QList<TServiceUser> LastList;
     TServiceAccount Account;
     QImage LastFrame;
+    QList<QByteArray> Audio;
 
     void ServiceConnected() override { Log << "connected"; }
     void ServiceDisconnected() override { Log << "disconnected"; }
@@ -56,6 +57,7 @@ public:
         Log << QStringLiteral("command %1 %2").arg(QString::fromUtf8(From), QString::fromUtf8(Command));
     }
     void PeerFrame(const QImage& Frame) override { LastFrame = Frame; }
+    void PeerAudio(const QByteArray& Pcm) override { Audio << Pcm; }
 
     bool Saw(const QString& Line) const { return Log.contains(Line); }
 };
@@ -66,6 +68,18 @@ struct TUser
     TRecordingClient Client;
     std::unique_ptr<IServiceConnection> Connection;
 };
+
+// Samples -Count/2 .. Count/2 - 1, 16-bit little-endian: each differs, so a
+// reordered or cut chunk shows.
+QByteArray PcmRamp(int Count)
+{
+    QByteArray pcm;
+    for (int i = 0; i < Count; ++i) {
+        const qint16 sample = qint16((i - Count / 2) * 97);
+        pcm.append(char(sample & 0xff)).append(char((sample >> 8) & 0xff));
+    }
+    return pcm;
+}
 
 } // namespace
 
@@ -188,6 +202,13 @@ void TestDemoService::echoPeerAnswersChatCommandsAndPictures()
     alice->Connection->SendFrame(frame);
     QTRY_COMPARE(alice->Client.LastFrame, frame);
 
+    // Chunks a service must not carry are dropped; the good one comes back whole.
+    const QByteArray pcm = PcmRamp(160);
+    alice->Connection->SendAudio(QByteArray(MaxAudioChunk + 2, '\0'));
+    alice->Connection->SendAudio(QByteArray(3, '\1'));
+    alice->Connection->SendAudio(pcm);
+    QTRY_COMPARE(alice->Client.Audio, QList<QByteArray>{pcm});
+
     alice->Connection->HangUp();
     QTRY_VERIFY(alice->Client.Saw("ended 2")); // the link went down
     alice->Connection->AddressBook(0, QByteArray(), 5);
@@ -210,10 +231,17 @@ void TestDemoService::twoClientsCallEachOther()
     alice->Connection->SendChat(QStringLiteral("hi bob"));
     QTRY_VERIFY(bob->Client.Saw("chat alice@demo.pellory hi bob"));
     QVERIFY(!alice->Client.Saw("chat alice@demo.pellory hi bob"));
+    const QByteArray pcm = PcmRamp(320);
+    alice->Connection->SendAudio(pcm);
+    QTRY_COMPARE(bob->Client.Audio, QList<QByteArray>{pcm});
+    QVERIFY(alice->Client.Audio.isEmpty());
 
     bob->Connection->HangUp();
     QTRY_VERIFY(alice->Client.Saw("ended 0")); // the other side hung up
     QTRY_VERIFY(bob->Client.Saw("ended 2"));
+    alice->Connection->SendAudio(pcm); // no call: goes nowhere
+    QTest::qWait(50);
+    QCOMPARE(bob->Client.Audio.size(), 1);
 
     // A refused call fails for the caller.
     QVERIFY(alice->Connection->Call(0, "bob@demo.pellory", QByteArray()));

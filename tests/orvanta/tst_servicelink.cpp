@@ -47,6 +47,7 @@ public:
     bool SendChat(const QString&) override { return true; }
     bool SendCommand(const QByteArray&, const QByteArray&) override { return true; }
     void SendFrame(const QImage&) override {}
+    void SendAudio(const QByteArray&) override {}
 };
 
 class TFakeService : public IConferenceService
@@ -253,6 +254,9 @@ void TestServiceLink::callStatus()
 {
     TLinkFixture f;
     f.LogIn();
+    QList<QByteArray> heard;
+    f.Link.SetPeerAudioSink([&](const QByteArray& Pcm) { heard << Pcm; });
+    f.Link.PeerAudio("early");
     f.Link.CallOffered("carol@demo.pellory", QStringLiteral("Carol"), true);
     QCOMPARE(f.TakePosted(), (QList<TPosted>{{KR_WM_STATUS, Online | KR_STATUS_INCOMING_CALL | 144, 0}}));
     QCOMPARE(f.Link.PeerId(), QByteArray("carol@demo.pellory"));
@@ -260,7 +264,10 @@ void TestServiceLink::callStatus()
     QCOMPARE(f.TakePosted(), (QList<TPosted>{{KR_WM_STATUS, Online | KR_STATUS_LINK_UP | 160, 0}}));
     f.Link.CallEstablished();
     QCOMPARE(f.TakePosted(), (QList<TPosted>{{KR_WM_CALL, KR_CALL_ESTABLISHED, 0}}));
+    f.Link.PeerAudio("during");
     f.Link.CallEnded(TCallEnd::PeerHungUp);
+    f.Link.PeerAudio("late"); // sound of an ended call still under way
+    QCOMPARE(heard, QList<QByteArray>{"during"});
     QCOMPARE(f.TakePosted(), (QList<TPosted>{{KR_WM_CALL, KR_CALL_PEER_HUNG_UP, 0},
                                              {KR_WM_STATUS, Online, 0}}));
 
