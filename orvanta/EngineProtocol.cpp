@@ -1,6 +1,7 @@
 // The engine's properties of the protocol: calls, server properties, user
 // photos and status, invitations, and the bandwidth the client allows.
 #include "Engine.h"
+#include "VariantAccess.h"
 
 #include <QByteArray>
 #include <cstring>
@@ -8,43 +9,12 @@
 namespace {
 
 constexpr int32_t Failed = -1;
+using TVariants::IsArray;
 
-bool IsArray(const KrVariant* Value, int32_t MinCount)
-{
-    return Value->Type == KrVtArray && Value->Value.Array && Value->Count >= MinCount;
-}
-
-// A text element or value, bounded as engine texts are.
+// Texts the protocol takes: ids, names, passwords, conditions.
 bool Text(const KrVariant& Value, QByteArray& Result)
 {
-    if (Value.Type != KrVtString || !Value.Value.String)
-        return false;
-    Result = QByteArray(Value.Value.String, qstrnlen(Value.Value.String, 4096));
-    return true;
-}
-
-bool Integer(const KrVariant& Value, qint64& Result)
-{
-    switch (Value.Type) {
-    case KrVtInteger:
-        Result = Value.Value.Integer;
-        return true;
-    case KrVtUnsigned:
-        Result = qint64(Value.Value.Unsigned);
-        return true;
-    case KrVtByte:
-        Result = Value.Value.Byte;
-        return true;
-    default:
-        return false;
-    }
-}
-
-void SetInteger(KrVariant* Value, qint64 Number)
-{
-    KrVariantClear(Value);
-    Value->Type = KrVtInteger;
-    Value->Value.Integer = Number;
+    return TVariants::ReadText(Value, 4096, Result);
 }
 
 } // namespace
@@ -55,7 +25,7 @@ void TEngine::RegisterProtocolProperties()
     FProperties.Add(QStringLiteral("Protocol\\Call"), [this](int32_t Operation, KrVariant* Value) {
         qint64 type = 0;
         QByteArray name, password;
-        if (Operation != KR_OP_RUN || !IsArray(Value, 2) || !Integer(Value->Value.Array[0], type) ||
+        if (Operation != KR_OP_RUN || !IsArray(Value, 2) || !TVariants::ReadNumber(Value->Value.Array[0], type) ||
             !Text(Value->Value.Array[1], name) || name.isEmpty() ||
             (Value->Count > 2 && !Text(Value->Value.Array[2], password)))
             return Failed;
@@ -95,7 +65,7 @@ void TEngine::RegisterProtocolProperties()
         if (Operation != KR_OP_RUN || !IsArray(Value, 4))
             return Failed;
         for (int i = 0; i < 4; ++i)
-            if (!Integer(Value->Value.Array[i], addresses[i]) || addresses[i] == 0)
+            if (!TVariants::ReadNumber(Value->Value.Array[i], addresses[i]) || addresses[i] == 0)
                 return Failed;
         const char* user = reinterpret_cast<const char*>(intptr_t(addresses[0]));
         auto [data, format] = FLink->UserPhoto(QByteArray(user, qstrnlen(user, 256)));
@@ -112,10 +82,10 @@ void TEngine::RegisterProtocolProperties()
         return [&Kept](int32_t Operation, KrVariant* Value) {
             qint64 number = 0;
             if (Operation == KR_OP_GET) {
-                SetInteger(Value, Kept);
+                TVariants::GiveInteger(Value, Kept);
                 return 0;
             }
-            if (Operation != KR_OP_SET || !Integer(*Value, number) || number < 0 || number > 100000)
+            if (Operation != KR_OP_SET || !TVariants::ReadNumber(*Value, number) || number < 0 || number > 100000)
                 return Failed;
             Kept = int(number);
             return 0;
@@ -128,7 +98,7 @@ void TEngine::RegisterProtocolProperties()
                         if (Operation != KR_OP_RUN)
                             return outBandwidth(Operation, Value);
                         // The rate being sent now: what the client allows, while a call is up.
-                        SetInteger(Value, FLink->CallUp() ? FOutBandwidth : 0);
+                        TVariants::GiveInteger(Value, FLink->CallUp() ? FOutBandwidth : 0);
                         return 0;
                     });
     FProperties.Add(QStringLiteral("Sender\\QueryKey"), [](int32_t Operation, KrVariant*) {

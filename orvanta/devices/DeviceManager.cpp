@@ -4,6 +4,7 @@
 #include "EngineStore.h"
 #include "PropertyTree.h"
 #include "QtCameraSource.h"
+#include "VariantAccess.h"
 
 #include <QApplication>
 #include <QMediaDevices>
@@ -16,7 +17,7 @@
 
 namespace {
 
-constexpr int32_t Refused = -1;
+using namespace TVariants;
 
 const char* const CameraSetting = "Devices\\VideoCapture";
 const char* const MicrophoneSetting = "Devices\\AudioCapture";
@@ -93,68 +94,6 @@ bool IntegerIn(const KrVariant* Value, qint64 Low, qint64 High, qint64* Result)
     return true;
 }
 
-bool Text(const KrVariant* Value, QByteArray* Result)
-{
-    if (Value->Type != KrVtString || !Value->Value.String)
-        return false;
-    *Result = QByteArray(Value->Value.String, qstrnlen(Value->Value.String, KR_PATH_BUFFER_SIZE));
-    return true;
-}
-
-// -- Answers; the caller's value is replaced only when the answer is complete.
-
-int32_t GiveInteger(KrVariant* Value, qint64 Number)
-{
-    KrVariantClear(Value);
-    Value->Type = KrVtInteger;
-    Value->Value.Integer = Number;
-    return 0;
-}
-
-int32_t GiveByte(KrVariant* Value, quint8 Number)
-{
-    KrVariantClear(Value);
-    Value->Type = KrVtByte;
-    Value->Value.Byte = Number;
-    return 0;
-}
-
-int32_t GiveBoolean(KrVariant* Value, bool Flag)
-{
-    KrVariantClear(Value);
-    Value->Type = KrVtBoolean;
-    Value->Value.Boolean = Flag ? 1 : 0;
-    return 0;
-}
-
-int32_t GiveText(KrVariant* Value, const QByteArray& Text)
-{
-    return KrVariantSetString(Value, Text.constData()) == 0 ? 0 : Refused;
-}
-
-int32_t GiveArray(KrVariant* Value, int32_t Count, const std::function<bool(KrVariant*, int)>& Fill)
-{
-    KrVariant array;
-    KrVariantInit(&array);
-    if (KrVariantSetArray(&array, Count) != 0)
-        return Refused;
-    for (int i = 0; i < Count; ++i)
-        if (!Fill(&array.Value.Array[i], i)) {
-            KrVariantClear(&array);
-            return Refused;
-        }
-    KrVariantClear(Value);
-    *Value = array;
-    return 0;
-}
-
-int32_t GiveTexts(KrVariant* Value, const QByteArrayList& Texts)
-{
-    return GiveArray(Value, int32_t(Texts.size()), [&](KrVariant* Element, int Index) {
-        return KrVariantSetString(Element, Texts.at(Index).constData()) == 0;
-    });
-}
-
 template <class TEntry>
 QByteArrayList Names(const std::vector<TEntry>& List)
 {
@@ -173,7 +112,7 @@ TDeviceManager::TDeviceManager(TEngineStore& Store) : FStore(Store)
         KrVariantInit(&value);
         QByteArray name;
         if (FStore.ReadSetting(QLatin1String(Setting), &value))
-            Text(&value, &name);
+            ReadText(value, KR_PATH_BUFFER_SIZE, name);
         KrVariantClear(&value);
         return name;
     };
@@ -321,7 +260,7 @@ void TDeviceManager::Keep(const char* Setting, const QByteArray& Name)
     KrVariant value;
     KrVariantInit(&value);
     QByteArray kept;
-    if (!FStore.ReadSetting(QLatin1String(Setting), &value) || !Text(&value, &kept) ||
+    if (!FStore.ReadSetting(QLatin1String(Setting), &value) || !ReadText(value, KR_PATH_BUFFER_SIZE, kept) ||
         kept != Name) {
         if (KrVariantSetString(&value, Name.constData()) == 0)
             FStore.WriteSetting(QLatin1String(Setting), value);
@@ -468,7 +407,7 @@ void TDeviceManager::Register(TPropertyTree& Tree)
         QByteArray name;
         if (Operation == KR_OP_GET)
             return GiveText(Value, CurrentPlayback());
-        if (Operation == KR_OP_SET && Text(Value, &name))
+        if (Operation == KR_OP_SET && ReadText(*Value, KR_PATH_BUFFER_SIZE, name))
             return SetPlayback(name) ? 0 : Refused;
         return Refused;
     });
@@ -655,7 +594,7 @@ int32_t TDeviceManager::TestPlayback(int32_t Operation, KrVariant* Value)
         return 0;
     }
     QByteArray name;
-    if (!Text(Value, &name))
+    if (!ReadText(*Value, KR_PATH_BUFFER_SIZE, name))
         return Refused;
     EnsureScanned();
     const TAudioEntry* speaker = FindSpeaker(name);

@@ -1,4 +1,5 @@
 #include "MediaPath.h"
+#include "VariantAccess.h"
 
 #include "PropertyTree.h"
 #include "ServiceLink.h"
@@ -10,7 +11,7 @@
 
 namespace {
 
-constexpr int32_t Refused = -1;
+using namespace TVariants;
 constexpr qint64 RateWindowMs = 1000;
 // Figures of the sound's quality, 0..20, low is good.
 constexpr qint64 GoodAudioQuality = 3;
@@ -36,36 +37,6 @@ bool Handle(const KrVariant& Value, intptr_t& Result)
     default:
         return false;
     }
-}
-
-bool IsArray(const KrVariant* Value, int32_t MinCount)
-{
-    return Value->Type == KrVtArray && Value->Value.Array && Value->Count >= MinCount;
-}
-
-// Replaces Value with an array of Integers; unchanged when memory runs out.
-int32_t GiveIntegers(KrVariant* Value, std::initializer_list<qint64> Numbers)
-{
-    KrVariant array;
-    KrVariantInit(&array);
-    if (KrVariantSetArray(&array, int32_t(Numbers.size())) != 0)
-        return Refused;
-    int i = 0;
-    for (const qint64 number : Numbers) {
-        array.Value.Array[i].Type = KrVtInteger;
-        array.Value.Array[i++].Value.Integer = number;
-    }
-    KrVariantClear(Value);
-    *Value = array;
-    return 0;
-}
-
-int32_t GiveInteger(KrVariant* Value, qint64 Number)
-{
-    KrVariantClear(Value);
-    Value->Type = KrVtInteger;
-    Value->Value.Integer = Number;
-    return 0;
 }
 
 bool IsNone(const QByteArray& Name)
