@@ -119,14 +119,6 @@ bool FromJson(const QJsonValue& Json, KrVariant* Value)
     return true;
 }
 
-// The stored spelling of Name, or Name when it is not stored.
-QString StoredName(const QJsonObject& Settings, const QString& Name)
-{
-    for (auto it = Settings.begin(); it != Settings.end(); ++it)
-        if (it.key().compare(Name, Qt::CaseInsensitive) == 0)
-            return it.key();
-    return Name;
-}
 
 } // namespace
 
@@ -152,7 +144,7 @@ TEngineStore::TEngineStore(const QString& RegString)
 
 bool TEngineStore::ReadSetting(const QString& Name, KrVariant* Value) const
 {
-    const QString stored = StoredName(FSettings, Name);
+    const QString stored = TJsonFile::StoredKey(FSettings, Name);
     return FSettings.contains(stored) && FromJson(FSettings.value(stored), Value);
 }
 
@@ -160,7 +152,7 @@ bool TEngineStore::WriteSetting(const QString& Name, const KrVariant& Value)
 {
     if (Name.isEmpty())
         return false;
-    FSettings.insert(StoredName(FSettings, Name), ToJson(Value));
+    FSettings.insert(TJsonFile::StoredKey(FSettings, Name), ToJson(Value));
     return Save();
 }
 

@@ -133,13 +133,18 @@ void TServiceLink::ConnectNow()
 void TServiceLink::Disconnect()
 {
     const bool wasConnected = FStatus & KR_STATUS_CONNECTED;
+    ForgetConnection();
+    if (wasConnected)
+        PostStatus(0);
+}
+
+void TServiceLink::ForgetConnection()
+{
     FConnection.reset();
     FService.reset();
     FConnecting = false;
     FStatus = 0;
     FAccount = {};
-    if (wasConnected)
-        PostStatus(0);
 }
 
 int32_t TServiceLink::Login(const QByteArray& UserId, const QByteArray& Password, bool AutoLogin)
@@ -258,11 +263,7 @@ void TServiceLink::ServiceConnected()
 
 void TServiceLink::ServiceDisconnected()
 {
-    FConnection.reset();
-    FService.reset();
-    FConnecting = false;
-    FStatus = 0;
-    FAccount = {};
+    ForgetConnection();
     PostStatus(31);
 }
 

@@ -126,6 +126,7 @@ private:
     void PostStatus(int EventCode, intptr_t Param = 0);
     void ConnectNow();
     void Disconnect();
+    void ForgetConnection(); // the connection, the service and what they told
     const TServerEntry* Entry(const QString& Name) const;
 
     TPoster FPoster;

@@ -37,6 +37,14 @@ QJsonObject Load(const QString& Path, const QString& What)
     return {};
 }
 
+QString StoredKey(const QJsonObject& Object, const QString& Name)
+{
+    for (auto it = Object.begin(); it != Object.end(); ++it)
+        if (it.key().compare(Name, Qt::CaseInsensitive) == 0)
+            return it.key();
+    return Name;
+}
+
 bool Save(const QString& Path, const QJsonObject& Object, TAccess Access)
 {
     if (!TPaths::EnsureDir(QFileInfo(Path).absolutePath()))

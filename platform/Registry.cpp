@@ -29,14 +29,6 @@ QStringList SplitPath(const QString& Path)
     return Path.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
 }
 
-// The stored spelling of Name among Object's members, or Name when absent.
-QString StoredName(const QJsonObject& Object, const QString& Name)
-{
-    for (auto it = Object.begin(); it != Object.end(); ++it)
-        if (it.key().compare(Name, Qt::CaseInsensitive) == 0)
-            return it.key();
-    return Name;
-}
 
 // The key at Path below Root, or nothing when one of its parts is missing.
 std::optional<QJsonObject> FindKey(const QJsonObject& Root, const QStringList& Path)
@@ -44,7 +36,7 @@ std::optional<QJsonObject> FindKey(const QJsonObject& Root, const QStringList& P
     QJsonObject key = Root;
     for (const QString& part : Path) {
         const QJsonObject children = key.value(KeysField).toObject();
-        const QString stored = StoredName(children, part);
+        const QString stored = TJsonFile::StoredKey(children, part);
         if (!children.contains(stored))
             return std::nullopt;
         key = children.value(stored).toObject();
@@ -61,7 +53,7 @@ bool ChangeKey(QJsonObject& Key, const QStringList& Path, bool Create,
     if (Path.isEmpty())
         return Change(Key);
     QJsonObject children = Key.value(KeysField).toObject();
-    const QString stored = StoredName(children, Path.first());
+    const QString stored = TJsonFile::StoredKey(children, Path.first());
     if (!children.contains(stored) && !Create)
         return false;
     QJsonObject child = children.value(stored).toObject();
@@ -205,7 +197,7 @@ bool TRegistry::DeleteKey(const QString& Key)
     const bool removed = ChangeKey(hive.Root, path.mid(0, path.size() - 1), false,
                                    [&path](QJsonObject& parent) {
                                        QJsonObject children = parent.value(KeysField).toObject();
-                                       const QString stored = StoredName(children, path.last());
+                                       const QString stored = TJsonFile::StoredKey(children, path.last());
                                        if (!children.contains(stored))
                                            return false;
                                        children.remove(stored);
@@ -233,7 +225,7 @@ std::optional<QJsonObject> TRegistry::OpenValue(const QString& Name) const
     if (!key)
         return std::nullopt;
     const QJsonObject values = key->value(ValuesField).toObject();
-    const QString stored = StoredName(values, Name);
+    const QString stored = TJsonFile::StoredKey(values, Name);
     if (!values.contains(stored))
         return std::nullopt;
     return values.value(stored).toObject();
@@ -268,7 +260,7 @@ bool TRegistry::DeleteValue(const QString& Name)
     const bool removed =
         ChangeKey(hive.Root, SplitPath(FCurrentPath), false, [&](QJsonObject& key) {
             QJsonObject values = key.value(ValuesField).toObject();
-            stored = StoredName(values, Name);
+            stored = TJsonFile::StoredKey(values, Name);
             if (!values.contains(stored))
                 return false;
             values.remove(stored);
@@ -320,7 +312,7 @@ bool TRegistry::WriteValue(const QString& Name, const QString& Type, const QJson
     // comes back, as a write to an open key cannot fail for that.
     ChangeKey(hive.Root, SplitPath(FCurrentPath), true, [&](QJsonObject& key) {
         QJsonObject values = key.value(ValuesField).toObject();
-        stored = StoredName(values, Name);
+        stored = TJsonFile::StoredKey(values, Name);
         values.insert(stored, QJsonObject{{TypeField, Type}, {DataField, Data}});
         key.insert(ValuesField, values);
         return true;

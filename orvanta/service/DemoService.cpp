@@ -7,6 +7,18 @@
 #include <QRandomGenerator>
 #include <cstdio>
 
+namespace {
+
+// A status change as the address book model reads it: the user named in the
+// third text.
+TServiceUser StatusChange(const TDemoDirectory& Directory, const QString& UserId)
+{
+    const auto presence = Directory.Presence(UserId);
+    return {UserId.toUtf8(), QString(), UserId, presence ? presence->Status : -1, QString()};
+}
+
+} // namespace
+
 // One client of the demo service.
 class TDemoConnection : public QObject, public IServiceConnection
 {
@@ -106,7 +118,7 @@ public:
         const QString user = QString::fromUtf8(UserId);
         Later(0, [this, user] {
             if (!FUserId.isEmpty())
-                FClient->ListArrived(10, {StatusChange(user)});
+                FClient->ListArrived(10, {StatusChange(*Directory(), user)});
         });
     }
     QByteArrayList UserInfo(const QByteArray& UserId) const override
@@ -183,12 +195,6 @@ private:
             FClient->ListArrived(Kind, ToUsers(Directory()->History(FUserId, Kind)));
         else
             FClient->ListArrived(Kind, {});
-    }
-    TServiceUser StatusChange(const QString& User) const
-    {
-        // A status change names the user in its third text.
-        const auto presence = Directory()->Presence(User);
-        return {User.toUtf8(), QString(), User, presence ? presence->Status : -1, QString()};
     }
     static QList<TServiceUser> ToUsers(const QList<TDirectoryUser>& Users)
     {
@@ -577,9 +583,7 @@ void TDemoService::NotifyWatchers(const QString& UserId)
 {
     if (!FDirectory)
         return;
-    const auto presence = FDirectory->Presence(UserId);
-    const TServiceUser change{UserId.toUtf8(), QString(), UserId, presence ? presence->Status : -1,
-                              QString()};
+    const TServiceUser change = StatusChange(*FDirectory, UserId);
     for (const QString& watcher : FDirectory->Watchers(UserId))
         if (TDemoConnection* connection = ConnectionOf(watcher))
             connection->Later(0, [connection, change] {

@@ -13,6 +13,10 @@ namespace TJsonFile {
 // warning naming What goes to standard error, and an empty object is returned.
 QJsonObject Load(const QString& Path, const QString& What);
 
+// The spelling under which Object stores Name, compared without regard to
+// case; Name itself when Object has no such key.
+QString StoredKey(const QJsonObject& Object, const QString& Name);
+
 enum class TAccess { Default, OwnerOnly };
 
 // Writes Object atomically, creating the folder when missing. OwnerOnly
