@@ -126,6 +126,30 @@ void LocalizeAllForms()
     }
 }
 
+QString FormatText(const QString& Pattern, const QStringList& Args)
+{
+    QString result;
+    result.reserve(Pattern.size());
+    qsizetype next = 0;
+    for (qsizetype i = 0; i < Pattern.size(); ++i) {
+        if (Pattern.at(i) == QLatin1Char('%') && i + 1 < Pattern.size()) {
+            const QChar kind = Pattern.at(i + 1);
+            if (kind == QLatin1Char('s')) {
+                result += Args.value(next++);
+                ++i;
+                continue;
+            }
+            if (kind == QLatin1Char('%')) {
+                result += QLatin1Char('%');
+                ++i;
+                continue;
+            }
+        }
+        result += Pattern.at(i);
+    }
+    return result;
+}
+
 bool ResourceExists(const QString& Name)
 {
     return TResources::Exists(Name);
@@ -143,15 +167,15 @@ void LoadPictureFromBuffer(QLabel* Image, const void* Buffer, int Size, const QS
     if (!Image || !Buffer || Size <= 0)
         return;
     const QString format = FormatName.toUpper();
-    const char* decoder = format.contains(QLatin1String("JPEG")) || format.contains(QLatin1String("JPG"))
-                              ? "JPEG"
-                          : format.contains(QLatin1String("GIF")) ? "GIF"
-                          : format.contains(QLatin1String("PNG")) ? "PNG"
-                                                                  : nullptr;
+    const char* decoder =
+        format.contains(QLatin1String("JPEG")) || format.contains(QLatin1String("JPG")) ? "JPEG"
+        : format.contains(QLatin1String("GIF"))                                         ? "GIF"
+        : format.contains(QLatin1String("PNG"))                                         ? "PNG"
+                                                                                        : nullptr;
     if (!decoder)
         return;
-    const QImage picture = QImage::fromData(
-        QByteArray::fromRawData(static_cast<const char*>(Buffer), Size), decoder);
+    const QImage picture =
+        QImage::fromData(QByteArray::fromRawData(static_cast<const char*>(Buffer), Size), decoder);
     if (!picture.isNull())
         Image->setPixmap(QPixmap::fromImage(picture));
 }

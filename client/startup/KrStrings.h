@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <stdexcept>
 
@@ -35,6 +36,11 @@ QString LoadModuleString(HMODULE Module, int Id);
 // The text of string Id in the current language, falling back to the
 // built-in English table; at most 1023 characters, empty when neither has it.
 QString LoadLocalizedString(int Id);
+
+// Pattern with each "%s" replaced by the next of Args, in order ("%%" gives
+// "%"). Placeholders past the last argument become empty; inserted texts are
+// never scanned again, so a translated pattern cannot misuse them.
+QString FormatText(const QString& Pattern, const QStringList& Args);
 
 // A window whose texts follow the current language.
 class TLocalizable
