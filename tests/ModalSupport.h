@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -16,9 +17,10 @@ inline void WhenModal(std::function<void(QWidget* Dialog)> Action, QWidget* Igno
 {
     auto timer = new QTimer(qApp);
     auto deadline = std::make_shared<QDeadlineTimer>(TimeoutMs);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, deadline, Action, Ignore] {
+    QPointer<QWidget> ignore(Ignore);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, deadline, Action, ignore] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (modal && modal != Ignore && modal->isVisible()) {
+        if (modal && (ignore.isNull() || modal != ignore.data()) && modal->isVisible()) {
             timer->deleteLater();
             timer->stop();
             Action(modal);

@@ -3,7 +3,12 @@
 #include "KrStrings.h"
 #include "Splash.h"
 #include "StartupValues.h"
+#include "chat/chat.h"
+#include "contacts/DirectorySearch.h"
+#include "contacts/History.h"
+#include "contacts/HotList.h"
 #include "mainwindow/MainScreen.h"
+#include "setup/NetTest.h"
 
 #include <QApplication>
 #include <memory>
@@ -30,13 +35,33 @@ int main(int argc, char* argv[])
         QApplication::processEvents();
     }
 
+    // The side windows live for the whole run; the main window places them.
+    const auto chat = std::make_unique<TChatForm>();
+    const auto history = std::make_unique<THistoryForm>();
+    const auto hotList = std::make_unique<THotListForm>();
+    const auto search = std::make_unique<TSearchForm>();
+    const auto netTest = std::make_unique<TNetTestForm>();
+    ChatForm = chat.get();
+    HistoryForm = history.get();
+    HotListForm = hotList.get();
+    SearchForm = search.get();
+    NetTestForm = netTest.get();
+
     QApplication::setApplicationDisplayName(ReadResourceText(QStringLiteral("APPTITLE")));
+    // The window may live in the tray with nothing shown; only closing it ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
 
     int result;
     {
         TMainForm mainForm;
+        mainForm.BindEngineWindow();
         result = QApplication::exec();
     }
+    ChatForm = nullptr;
+    HistoryForm = nullptr;
+    HotListForm = nullptr;
+    SearchForm = nullptr;
+    NetTestForm = nullptr;
     SplashForm = nullptr;
     return result;
 }

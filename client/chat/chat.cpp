@@ -1,0 +1,5 @@
+#include "chat.h"
+
+TChatForm* ChatForm = nullptr;
+
+TChatForm::TChatForm(QWidget* Parent) : TSideWindow(QStringLiteral("Chat"), {317, 501}, Parent) {}

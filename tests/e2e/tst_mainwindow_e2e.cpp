@@ -1,0 +1,169 @@
+// The main window on the real engine and its demo service, driven as a user
+// drives it.
+#include "ModalSupport.h"
+#include "TestSupport.h"
+#include "mainwindow/MainScreen.h"
+#include "orvanta_demo.h"
+#include "platform/Registry.h"
+#include "setup/Login.h"
+#include "startup/StartupValues.h"
+#include "ui/MessageDlg.h"
+#include "video/VideoPanel.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <memory>
+
+class TestMainWindowEndToEnd : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void logInCallTheEchoPeerAndHangUp();
+    void busyPeerGivesTheBusySignal();
+    void refusedLoginReopensTheDialog();
+    void scriptedRequestSwitchesUserAndCalls();
+
+private:
+    void CreateForm();
+    // Logs in through the login dialog, as a user does.
+    void LogIn(const QString& User, const QString& Password);
+
+    std::unique_ptr<TTestPlatformRoot> FRoot;
+    std::unique_ptr<TMainForm> FForm;
+};
+
+void TestMainWindowEndToEnd::init()
+{
+    FRoot = std::make_unique<TTestPlatformRoot>();
+    TOrvantaDemo::SetTimings(100, 60000, 60000, 60000);
+    StartupValues = {};
+    TKrMessageDlg::ClearShownMessages();
+    TKrMessageDlg::InstallScript([](const TShownMessage&) { return int(mrOk); });
+    TRegistry registry(HKEY_CURRENT_USER);
+    QVERIFY(registry.OpenKey(QStringLiteral("\\Software\\Orvanta\\Tavrilo"), true));
+    registry.WriteInteger(QStringLiteral("Initialized"), 3);
+}
+
+void TestMainWindowEndToEnd::cleanup()
+{
+    FForm.reset();
+    TKrMessageDlg::RemoveScript();
+    FRoot.reset();
+}
+
+void TestMainWindowEndToEnd::CreateForm()
+{
+    FForm = std::make_unique<TMainForm>();
+    FForm->show();
+    QVERIFY(QTest::qWaitForWindowExposed(FForm.get()));
+    QTRY_COMPARE(FForm->StatusMode(), 1);
+}
+
+void TestMainWindowEndToEnd::LogIn(const QString& User, const QString& Password)
+{
+    WhenModal([&](QWidget* Dialog) {
+        auto login = qobject_cast<TLoginForm*>(Dialog);
+        QVERIFY(login);
+        QTRY_VERIFY(login->OkButton->isEnabled());
+        login->Login->setText(User);
+        login->Password->setText(Password);
+        login->OkButton->click();
+    });
+    FForm->ActionLogin->trigger();
+    QTRY_COMPARE(FForm->StatusMode(), 2);
+}
+
+void TestMainWindowEndToEnd::logInCallTheEchoPeerAndHangUp()
+{
+    CreateForm();
+    LogIn(QStringLiteral("alice@demo.pellory"), QStringLiteral("alice"));
+    QCOMPARE(FForm->KrCore->MyName(), QStringLiteral("alice@demo.pellory"));
+    QCOMPARE(FForm->TrayHint(), QStringLiteral("Online"));
+
+    FForm->CallingID->lineEdit()->setFocus();
+    FForm->CallingID->setEditText(QStringLiteral("echo@demo.pellory"));
+    QTest::keyClick(FForm->CallingID->lineEdit(), Qt::Key_Return);
+    QCOMPARE(FForm->StatusMode(), 3);
+    QVERIFY(!FForm->StatusPanel->isHidden());
+    QTRY_COMPARE(FForm->StatusMode(), 4);
+    QCOMPARE(FForm->TrayHint(), QStringLiteral("In conference"));
+    QVERIFY(FForm->MainVideoPanel->Rendering());
+
+    // The echoed picture reaches the big panel.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            const QImage shot = FForm->MainVideoPanel->grab().toImage();
+            return shot.pixelColor(shot.width() / 2, shot.height() / 2) != QColor(Qt::black);
+        }(),
+        10000);
+    FForm->CallTimerTimer();
+    QVERIFY(FForm->StatusLabel->text().contains(QStringLiteral("Call in progress")));
+
+    FForm->ActionDisconnect->trigger();
+    QTRY_COMPARE(FForm->StatusMode(), 2);
+    QCOMPARE(FForm->TrayHint(), QStringLiteral("Online"));
+    QVERIFY(FForm->StatusPanel->isHidden());
+    QCOMPARE(FForm->CallingID->itemText(0), QStringLiteral("echo@demo.pellory"));
+}
+
+void TestMainWindowEndToEnd::busyPeerGivesTheBusySignal()
+{
+    CreateForm();
+    LogIn(QStringLiteral("alice@demo.pellory"), QStringLiteral("alice"));
+    FForm->CallingID->setEditText(QStringLiteral("busy@demo.pellory"));
+    FForm->ActionConnect->trigger();
+    QTRY_VERIFY(FForm->BusySignal());
+    QCOMPARE(FForm->StatusMode(), 2);
+    QCOMPARE(FForm->StatusLabel->text(), QStringLiteral("Busy ...."));
+    QVERIFY(!FForm->ActionConnect->isEnabled());
+
+    FForm->StopBusySignal(); // what the busy timer does when it fires
+    QVERIFY(!FForm->BusySignal());
+    QVERIFY(FForm->ActionConnect->isEnabled());
+}
+
+void TestMainWindowEndToEnd::refusedLoginReopensTheDialog()
+{
+    CreateForm();
+    QStringList passwords{QStringLiteral("wrong"), QStringLiteral("alice")};
+    std::function<void(QWidget*)> answer = [&](QWidget* Dialog) {
+        auto login = qobject_cast<TLoginForm*>(Dialog);
+        if (!login || passwords.isEmpty())
+            return;
+        login->Login->setText(QStringLiteral("alice@demo.pellory"));
+        login->Password->setText(passwords.takeFirst());
+        if (!passwords.isEmpty())
+            WhenModal(answer, Dialog);
+        login->OkButton->click();
+    };
+    WhenModal(answer);
+    FForm->ActionLogin->trigger();
+    QTRY_COMPARE_WITH_TIMEOUT(FForm->StatusMode(), 2, 10000);
+    QVERIFY(passwords.isEmpty());
+    bool refused = false;
+    for (const TShownMessage& message : TKrMessageDlg::ShownMessages())
+        refused |= message.Text == QStringLiteral("User login: Incorrect user name or password");
+    QVERIFY(refused);
+}
+
+void TestMainWindowEndToEnd::scriptedRequestSwitchesUserAndCalls()
+{
+    CreateForm();
+    LogIn(QStringLiteral("bob@demo.pellory"), QStringLiteral("bob"));
+    FForm->CallProcess()->Start(QString(), QString(), QString(), QString(),
+                                QStringLiteral("alice@demo.pellory"),
+                                QStringLiteral("alice@demo.pellory"), QStringLiteral("alice"),
+                                QStringLiteral("echo@demo.pellory"), QString(), 0, true);
+    QTRY_COMPARE_WITH_TIMEOUT(FForm->StatusMode(), 4, 15000);
+    QCOMPARE(FForm->KrCore->MyName(), QStringLiteral("alice@demo.pellory"));
+    QCOMPARE(FForm->KrCore->PeerName(), QStringLiteral("echo@demo.pellory"));
+}
+
+QTEST_MAIN(TestMainWindowEndToEnd)
+#include "tst_mainwindow_e2e.moc"

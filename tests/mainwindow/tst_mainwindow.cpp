@@ -1,0 +1,612 @@
+// The main window on the fake engine: what it asks of the engine and what it
+// shows for each state.
+#include "ModalSupport.h"
+#include "OrvantaFake.h"
+#include "TestSupport.h"
+#include "mainwindow/MainScreen.h"
+#include "mainwindow/MainScreenParts.h"
+#include "platform/Registry.h"
+#include "setup/Login.h"
+#include "setup/WizardsInfo.h"
+#include "startup/StartupValues.h"
+#include "ui/MessageDlg.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+namespace {
+
+constexpr quint32 Connected = KR_STATUS_CONNECTED;
+constexpr quint32 Online = KR_STATUS_CONNECTED | KR_STATUS_LOGGED_IN;
+const QString AppKey = QStringLiteral("\\Software\\Orvanta\\Tavrilo");
+
+void WriteRegistry(const QString& Key, const QString& Name, quint32 Value)
+{
+    TRegistry registry(HKEY_CURRENT_USER);
+    QVERIFY(registry.OpenKey(Key, true));
+    QVERIFY(registry.WriteInteger(Name, Value));
+}
+
+std::optional<quint32> ReadRegistry(const QString& Key, const QString& Name)
+{
+    TRegistry registry(HKEY_CURRENT_USER);
+    if (!registry.OpenKeyReadOnly(Key))
+        return std::nullopt;
+    return registry.ReadInteger(Name);
+}
+
+QStringList Shown()
+{
+    QStringList texts;
+    for (const TShownMessage& message : TKrMessageDlg::ShownMessages())
+        texts << message.Text;
+    return texts;
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void firstRunFollowsInitialized_data();
+    void firstRunFollowsInitialized();
+    void captureFormat_data();
+    void captureFormat();
+    void modesSetTrayAndStatusBar();
+    void controlsFollowTheMode_data();
+    void controlsFollowTheMode();
+    void callingBoxRules_data();
+    void callingBoxRules();
+    void callHistoryKeepsTenNewestFirst();
+    void pastedLinesJoin();
+    void ringBackTimesOut();
+    void busySignalHoldsTheStatusPanel();
+    void loginLoopAsksAgainForMissingFields();
+    void refusedLoginReopensTheDialog();
+    void logoutAsksFirst();
+    void sendRateIsCappedAt60();
+    void volumeBarUnmutes();
+    void scriptedRequestLogsOutLogsInAndCalls();
+    void scriptedRequestExpiresAfterAMinute();
+    void closeToTrayAsksAboutTheConference();
+    void exitDuringAConferenceHangsUp();
+
+private:
+    void CreateForm();
+    void Post(quint32 Msg, WPARAM WParam, LPARAM LParam = 0);
+    void LogIn(const QByteArray& Name = "alice@demo.pellory");
+    void Call(const QString& Address);
+    // The called side answers: the link comes up and the conference starts.
+    void Establish();
+    QComboBox* Box() const { return FForm->CallingID; }
+
+    std::unique_ptr<TTestPlatformRoot> FRoot;
+    std::unique_ptr<TMainForm> FForm;
+    quint32 FTick = 1000;
+};
+
+void TestMainWindow::init()
+{
+    FRoot = std::make_unique<TTestPlatformRoot>();
+    TOrvantaFake::Reset();
+    // A camera, a microphone and speakers, each after the "None" entry.
+    TOrvantaFake::SetProcess(KR_OP_GET, "Sender\\VideoCapture\\Cameras", 0,
+                             QVariantList{QByteArray("Camera")});
+    TOrvantaFake::SetTexts("KrGetCurrentVideoCapture", {"Camera"});
+    TOrvantaFake::SetProcess(KR_OP_RUN, "Protocol\\Call", 0);
+    StartupValues = {};
+    TKrMessageDlg::ClearShownMessages();
+    TKrMessageDlg::InstallScript([](const TShownMessage& Message) {
+        return Message.Buttons & mbYes ? int(mrYes) : int(mrOk);
+    });
+    FTick = 1000;
+    TMainForm::TickCount = [this] { return FTick; };
+    // Not a first run, unless a test says so.
+    WriteRegistry(AppKey, QStringLiteral("Initialized"), 3);
+}
+
+void TestMainWindow::cleanup()
+{
+    FForm.reset();
+    TKrMessageDlg::RemoveScript();
+    TOrvantaFake::Reset();
+    FRoot.reset();
+}
+
+void TestMainWindow::CreateForm()
+{
+    FForm = std::make_unique<TMainForm>();
+    FForm->setAttribute(Qt::WA_DontShowOnScreen);
+}
+
+void TestMainWindow::Post(quint32 Msg, WPARAM WParam, LPARAM LParam)
+{
+    PostMessage(FForm->KrCore->MessageObject()->Handle(), Msg, WParam, LParam);
+    QCoreApplication::sendPostedEvents();
+}
+
+void TestMainWindow::LogIn(const QByteArray& Name)
+{
+    TOrvantaFake::SetResult("KrGetMyName", 0x11);
+    TOrvantaFake::SetTexts("KrGetMyName", {Name, "Alice", ""});
+    Post(KR_WM_STATUS, Connected);
+    Post(KR_WM_STATUS, Online);
+    QCOMPARE(FForm->StatusMode(), 2);
+}
+
+void TestMainWindow::Call(const QString& Address)
+{
+    FForm->CallingID->setEditText(Address);
+    FForm->ActionConnect->trigger();
+}
+
+void TestMainWindow::Establish()
+{
+    Post(KR_WM_STATUS, Online | KR_STATUS_LINK_UP);
+    Post(KR_WM_CALL, KR_CALL_ESTABLISHED);
+}
+
+void TestMainWindow::firstRunFollowsInitialized_data()
+{
+    QTest::addColumn<int>("initialized"); // -1: no value
+    QTest::addColumn<bool>("prepares");
+    QTest::addColumn<bool>("pages");
+    QTest::newRow("never started") << -1 << true << true;
+    QTest::newRow("only audio pending") << 2 << true << false;
+    QTest::newRow("set up") << 3 << false << false;
+}
+
+void TestMainWindow::firstRunFollowsInitialized()
+{
+    QFETCH(int, initialized);
+    QFETCH(bool, prepares);
+    QFETCH(bool, pages);
+    TRegistry registry(HKEY_CURRENT_USER);
+    QVERIFY(registry.OpenKey(AppKey, true));
+    if (initialized < 0)
+        registry.DeleteValue(QStringLiteral("Initialized"));
+    else
+        registry.WriteInteger(QStringLiteral("Initialized"), quint32(initialized));
+
+    // Each first-run page is answered with Next as it comes.
+    QStringList seen;
+    std::function<void(QWidget*)> next = [&](QWidget* Dialog) {
+        if (auto info = qobject_cast<TInfoFormForm*>(Dialog)) {
+            seen << info->StepLabel->text();
+            WhenModal(next); // the same window comes back with the next page
+            info->NextButton->click();
+        }
+    };
+    WhenModal(next);
+    CreateForm();
+    FForm->show();
+    QTRY_VERIFY_WITH_TIMEOUT(!pages || seen.size() == 2, 5000);
+    QTest::qWait(50);
+
+    QCOMPARE(!TOrvantaFake::ProcessCalls("Receivers\\AudioPlayback\\PrepareAudio").isEmpty(),
+             prepares);
+    QCOMPARE(ReadRegistry(AppKey, QStringLiteral("Initialized")), std::optional<quint32>(3));
+    if (pages)
+        QCOMPARE(seen, (QStringList{QStringLiteral("Hardware Check"),
+                                    QStringLiteral("Network Configuration")}));
+    else
+        QVERIFY(seen.isEmpty());
+    QCOMPARE(TOrvantaFake::Calls("KrBwtWizardOn").size(), pages ? 2 : 0);
+}
+
+void TestMainWindow::captureFormat_data()
+{
+    QTest::addColumn<qint64>("format"); // -1: no value
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("rate");
+    QTest::newRow("none") << qint64(-1) << QSize(320, 240) << 8000;
+    QTest::newRow("40x30 rate 2") << qint64(0x021E28) << QSize(320, 240) << 22050;
+    QTest::newRow("80x60 rate 1") << qint64(0x013C50) << QSize(640, 480) << 11025;
+    QTest::newRow("rate code 7") << qint64(0x071E28) << QSize(320, 240) << 8000;
+    QTest::newRow("width byte 19") << qint64(0x021E13) << QSize(320, 240) << 8000;
+    QTest::newRow("height byte 14") << qint64(0x020E28) << QSize(320, 240) << 8000;
+}
+
+void TestMainWindow::captureFormat()
+{
+    QFETCH(qint64, format);
+    QFETCH(QSize, size);
+    QFETCH(int, rate);
+    if (format >= 0)
+        WriteRegistry(AppKey + QStringLiteral("\\Current configuration"), QStringLiteral("Format"),
+                      quint32(format));
+    CreateForm();
+    QCOMPARE(FForm->CaptureSize(), size);
+    QCOMPARE(FForm->AudioRate(), rate);
+    const QList<TFakeCall> starts = TOrvantaFake::Calls("KrStartSender");
+    QVERIFY(!starts.isEmpty());
+    const TFakeCall& start = starts.last();
+    QCOMPARE(start.Args.value(6).toInt(), size.width());
+    QCOMPARE(start.Args.value(7).toInt(), size.height());
+    QCOMPARE(start.Args.value(8).toInt(), rate);
+}
+
+void TestMainWindow::modesSetTrayAndStatusBar()
+{
+    CreateForm();
+    QCOMPARE(FForm->TrayIconIndex(), 6);
+    QCOMPARE(FForm->TrayHint(), QStringLiteral("Offline"));
+
+    Post(KR_WM_STATUS, Connected);
+    QCOMPARE(FForm->TrayIconIndex(), 4);
+    QCOMPARE(FForm->TrayHint(), QStringLiteral("Not logged in"));
+    QCOMPARE(FForm->StatusBarText(0), QStringLiteral("Not logged in"));
+
+    LogIn();
+    QCOMPARE(FForm->TrayIconIndex(), 5);
+    QCOMPARE(FForm->TrayHint(), QStringLiteral("Online"));
+    QCOMPARE(FForm->StatusBarText(0), QStringLiteral("User Alice"));
+    QCOMPARE(FForm->StatusBarImage(0), 1);
+    QVERIFY(FForm->ShowsHint());
+    QCOMPARE(Box()->currentText(), QStringLiteral("Type in an email address to place a call"));
+    QCOMPARE(TOrvantaFake::ProcessCalls("Lastlogin", KR_OP_WRITE_SETTING).size(), 1);
+
+    Call(QStringLiteral("bob@demo.pellory"));
+    QCOMPARE(FForm->StatusMode(), 3);
+    Establish();
+    QCOMPARE(FForm->StatusMode(), 4);
+    QCOMPARE(FForm->TrayIconIndex(), 7);
+    QCOMPARE(FForm->TrayHint(), QStringLiteral("In conference"));
+    QCOMPARE(FForm->StatusBarImage(0), 2);
+    QCOMPARE(FForm->StatusBarWidth(1), 110);
+    QCOMPARE(FForm->StatusBarWidth(2), 110);
+    QVERIFY(FForm->StatTimer->isActive());
+    QVERIFY(FForm->CallTimer->isActive());
+    QVERIFY(!TOrvantaFake::Calls("KrConnectSender").isEmpty());
+    QVERIFY(!TOrvantaFake::ProcessCalls("Receivers\\ConnectReceiver").isEmpty());
+
+    FForm->ActionDisconnect->trigger();
+    QVERIFY(!TOrvantaFake::Calls("KrHangupProtocolConnect").isEmpty());
+    Post(KR_WM_STATUS, Online);
+    QCOMPARE(FForm->StatusMode(), 2);
+    QCOMPARE(FForm->TrayIconIndex(), 5);
+    QCOMPARE(FForm->StatusBarWidth(1), 0);
+    QCOMPARE(FForm->QualityIndex(), 5);
+    QVERIFY(!FForm->StatTimer->isActive());
+
+    Post(KR_WM_STATUS, Connected);
+    QCOMPARE(FForm->TrayIconIndex(), 4);
+    QCOMPARE(FForm->StatusBarText(0), QStringLiteral("Not logged in"));
+    Post(KR_WM_STATUS, 0);
+    QCOMPARE(FForm->TrayIconIndex(), 6);
+    QCOMPARE(FForm->StatusLabel->text(), QStringLiteral("Trying to connect to server..."));
+}
+
+void TestMainWindow::controlsFollowTheMode_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("login");
+    QTest::addColumn<QString>("loginCaption");
+    QTest::addColumn<bool>("connect");
+    QTest::addColumn<bool>("disconnect");
+    QTest::addColumn<bool>("callingBox");
+    QTest::addColumn<bool>("book");
+    QTest::addColumn<bool>("hardware");
+    QTest::newRow("offline") << 0 << false << "&Login" << false << false << false << false << true;
+    QTest::newRow("connected") << 1 << true << "&Login" << false << false << true << true << true;
+    QTest::newRow("online") << 2 << true << "&Logout" << true << false << true << true << true;
+    QTest::newRow("calling") << 3 << false << "&Logout" << false << true << false << true << false;
+    QTest::newRow("conference") << 4 << false << "&Logout" << false << true << false << true
+                                << false;
+}
+
+void TestMainWindow::controlsFollowTheMode()
+{
+    QFETCH(int, mode);
+    CreateForm();
+    if (mode >= 1)
+        Post(KR_WM_STATUS, Connected);
+    if (mode >= 2)
+        LogIn();
+    if (mode >= 3)
+        Call(QStringLiteral("bob@demo.pellory"));
+    if (mode >= 4)
+        Establish();
+    QCOMPARE(FForm->StatusMode(), mode);
+
+    QTEST(FForm->ActionLogin->isEnabled(), "login");
+    QTEST(FForm->ActionLogin->text(), "loginCaption");
+    QTEST(FForm->ActionConnect->isEnabled(), "connect");
+    QTEST(FForm->ActionDisconnect->isEnabled(), "disconnect");
+    QTEST(!FForm->CallingID->isHidden(), "callingBox");
+    QTEST(FForm->ActionBook->isEnabled(), "book");
+    QTEST(FForm->ActionHardware->isEnabled(), "hardware");
+    QCOMPARE(FForm->StatusPanel->isHidden(), !FForm->CallingID->isHidden());
+}
+
+void TestMainWindow::callingBoxRules_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<bool>("warned");
+    QTest::addColumn<bool>("placed");
+    QTest::newRow("bare name") << "bob" << true << false;
+    QTest::newRow("name and number") << "bob#12" << false << true;
+    QTest::newRow("address") << "bob@demo.pellory" << false << true;
+    QTest::newRow("own address") << "alice@demo.pellory" << false << false;
+    QTest::newRow("own address, other case") << "Alice@demo.pellory" << false << true;
+}
+
+void TestMainWindow::callingBoxRules()
+{
+    QFETCH(QString, address);
+    QFETCH(bool, warned);
+    QFETCH(bool, placed);
+    CreateForm();
+    LogIn();
+    TKrMessageDlg::ClearShownMessages();
+    FForm->CallingID->setFocus();
+    FForm->CallingID->setEditText(address);
+    QTest::keyClick(FForm->CallingID->lineEdit(), Qt::Key_Return);
+
+    QCOMPARE(Shown().contains(QStringLiteral("Incorrect address format. Please type in an email "
+                                             "address of the person you are trying to call.")),
+             warned);
+    const QList<TFakeCall> calls = TOrvantaFake::ProcessCalls("Protocol\\Call", KR_OP_RUN);
+    QCOMPARE(calls.isEmpty(), !placed);
+    if (placed) {
+        QCOMPARE(FForm->StatusMode(), 3);
+        QCOMPARE(FForm->CallTarget(), address);
+        QCOMPARE(Box()->itemText(0), address);
+    }
+}
+
+void TestMainWindow::callHistoryKeepsTenNewestFirst()
+{
+    TOrvantaFake::SetHistory({"a@x", "b@x", "c@x", "d@x", "e@x", "f@x", "g@x", "h@x", "i@x"});
+    CreateForm();
+    QCOMPARE(Box()->count(), 9);
+    Box()->setEditText(QStringLiteral("j@x"));
+    FForm->AddToCallHistory();
+    QCOMPARE(Box()->count(), 10);
+    Box()->setEditText(QStringLiteral("k@x"));
+    FForm->AddToCallHistory();
+    QCOMPARE(Box()->count(), 10);
+    QCOMPARE(Box()->itemText(0), QStringLiteral("k@x"));
+    QCOMPARE(Box()->itemText(9), QStringLiteral("h@x")); // "i@x" was tenth and went
+
+    Box()->setEditText(QStringLiteral("E@X"));
+    FForm->AddToCallHistory();
+    QCOMPARE(Box()->count(), 10);
+    QCOMPARE(Box()->itemText(0), QStringLiteral("E@X"));
+    QCOMPARE(Box()->findText(QStringLiteral("e@x"), Qt::MatchFixedString | Qt::MatchCaseSensitive),
+             -1);
+}
+
+void TestMainWindow::pastedLinesJoin()
+{
+    CreateForm();
+    Box()->setEditText(QStringLiteral("bob@\r\ndemo.\r\npellory"));
+    QCOMPARE(Box()->currentText(), QStringLiteral("bob@demo.pellory"));
+}
+
+void TestMainWindow::ringBackTimesOut()
+{
+    CreateForm();
+    LogIn();
+    Call(QStringLiteral("bob@demo.pellory"));
+    QCOMPARE(FForm->StatusMode(), 3);
+    QVERIFY(FForm->WaitTimer->isActive());
+    QCOMPARE(FForm->WaitTimer->interval(), 25000);
+    QVERIFY(TOrvantaFake::Calls("KrHangupProtocolConnect").isEmpty());
+
+    FForm->WaitTimerTimer();
+    QVERIFY(!FForm->WaitTimer->isActive());
+    QCOMPARE(TOrvantaFake::Calls("KrHangupProtocolConnect").size(), 1);
+
+    // Once the call is up, the time-out leaves it alone.
+    Post(KR_WM_STATUS, Online);
+    Call(QStringLiteral("bob@demo.pellory"));
+    Establish();
+    TOrvantaFake::Reset();
+    FForm->WaitTimerTimer();
+    QVERIFY(TOrvantaFake::Calls("KrHangupProtocolConnect").isEmpty());
+}
+
+void TestMainWindow::busySignalHoldsTheStatusPanel()
+{
+    CreateForm();
+    LogIn();
+    Call(QStringLiteral("busy@demo.pellory"));
+    // The engine breaks the call: the peer is busy.
+    Post(KR_WM_STATUS, Online | 133);
+    QCOMPARE(FForm->StatusMode(), 2);
+    QVERIFY(FForm->BusySignal());
+    QCOMPARE(FForm->StatusLabel->text(), QStringLiteral("Busy ...."));
+    QVERIFY(!FForm->StatusPanel->isHidden());
+    QVERIFY(!FForm->ActionConnect->isEnabled());
+    QVERIFY(FForm->ActionDisconnect->isEnabled());
+    QVERIFY(FForm->BusyTimer->isActive());
+
+    FForm->ActionDisconnect->trigger();
+    QVERIFY(!FForm->BusySignal());
+    QVERIFY(FForm->ActionConnect->isEnabled());
+    QVERIFY(FForm->StatusPanel->isHidden());
+}
+
+void TestMainWindow::loginLoopAsksAgainForMissingFields()
+{
+    CreateForm();
+    Post(KR_WM_STATUS, Connected);
+    // First no password, then no user name, then both.
+    QList<std::pair<QString, QString>> entries{{QStringLiteral("ann"), QString()},
+                                               {QString(), QStringLiteral("secret")},
+                                               {QStringLiteral("ann"), QStringLiteral("secret")}};
+    std::function<void(QWidget*)> fill = [&](QWidget* Dialog) {
+        auto login = qobject_cast<TLoginForm*>(Dialog);
+        if (!login || entries.isEmpty())
+            return;
+        const auto [user, password] = entries.takeFirst();
+        login->Login->setText(user);
+        login->Password->setText(password);
+        if (!entries.isEmpty())
+            WhenModal(fill, Dialog);
+        login->OkButton->click();
+    };
+    WhenModal(fill);
+    FForm->ActionLogin->trigger();
+
+    QVERIFY(entries.isEmpty());
+    QCOMPARE(Shown(), (QStringList{QStringLiteral("Please enter a valid password"),
+                                   QStringLiteral("Please enter a user name to login")}));
+    const QList<TFakeCall> logins = TOrvantaFake::Calls("KrLoginToServer");
+    QCOMPARE(logins.size(), 1);
+    QCOMPARE(logins.first().Args.value(1).toByteArray(), QByteArray("ann"));
+    QCOMPARE(FForm->LoginName(), QStringLiteral("ann"));
+}
+
+void TestMainWindow::refusedLoginReopensTheDialog()
+{
+    CreateForm();
+    Post(KR_WM_STATUS, Connected);
+    int dialogs = 0;
+    WhenModal([&](QWidget* Dialog) {
+        ++dialogs;
+        Dialog->close();
+    });
+    // Wrong user name or password.
+    Post(KR_WM_STATUS, Connected | 33);
+    QTRY_COMPARE(dialogs, 1);
+    QVERIFY(Shown().contains(QStringLiteral("User login: Incorrect user name or password")));
+}
+
+void TestMainWindow::logoutAsksFirst()
+{
+    CreateForm();
+    LogIn();
+    TKrMessageDlg::InstallScript([](const TShownMessage&) { return int(mrNo); });
+    // The confirmation is answered No by closing it.
+    WhenModal([](QWidget* Dialog) { Dialog->close(); });
+    FForm->ActionLogin->trigger();
+    QVERIFY(TOrvantaFake::Calls("KrLogoutServer").isEmpty());
+
+    TOrvantaFake::SetSetting("AskConfirmation", true);
+    FForm->ActionLogin->trigger();
+    QCOMPARE(TOrvantaFake::Calls("KrLogoutServer").size(), 1);
+}
+
+void TestMainWindow::sendRateIsCappedAt60()
+{
+    CreateForm();
+    LogIn();
+    Call(QStringLiteral("bob@demo.pellory"));
+    Establish();
+    TOrvantaFake::SetTraffic(9413, 1000); // 75.3 and 8.0 kb/s
+    FForm->StatTimerTimer();
+    QCOMPARE(FForm->StatusBarText(1), QStringLiteral("Snd: 60.0 kb/s"));
+    QCOMPARE(FForm->StatusBarText(2), QStringLiteral("Rcv: 8.0 kb/s"));
+
+    FTick += 3723000;
+    FForm->CallTimerTimer();
+    QVERIFY(FForm->StatusLabel->text().endsWith(QStringLiteral(". Call in progress 01:02:03")));
+}
+
+void TestMainWindow::volumeBarUnmutes()
+{
+    TOrvantaFake::SetProcess(KR_OP_GET, "Receivers\\AudioPlayback\\AudioRenderList", 0,
+                             QVariantList{QByteArray("Speakers")});
+    TOrvantaFake::SetProcess(KR_OP_GET, "Receivers\\PlaybackDevice", 0, QByteArray("Speakers"));
+    CreateForm();
+    FForm->ActionPlayAudio->trigger();
+    QVERIFY(!FForm->ActionPlayAudio->isChecked());
+    FForm->VolumeBar->setValue(FForm->VolumeBar->value() == 40 ? 60 : 40);
+    QVERIFY(FForm->ActionPlayAudio->isChecked());
+}
+
+void TestMainWindow::scriptedRequestLogsOutLogsInAndCalls()
+{
+    CreateForm();
+    LogIn("someone@demo.pellory");
+    FForm->CallProcess()->Start(QString(), QString(), QString(), QString(),
+                                QStringLiteral("alice@demo.pellory"),
+                                QStringLiteral("alice@demo.pellory"), QStringLiteral("alice"),
+                                QStringLiteral("bob@demo.pellory"), QString(), 0, false);
+    QCOMPARE(TOrvantaFake::Calls("KrLogoutServer").size(), 1);
+
+    FTick += 10000;
+    Post(KR_WM_STATUS, Connected);
+    const QList<TFakeCall> logins = TOrvantaFake::Calls("KrLoginToServer");
+    QCOMPARE(logins.size(), 1);
+    QCOMPARE(logins.first().Args.value(1).toByteArray(), QByteArray("alice@demo.pellory"));
+
+    FTick += 10000;
+    TOrvantaFake::SetTexts("KrGetMyName", {"alice@demo.pellory", "Alice", ""});
+    Post(KR_WM_STATUS, Online);
+    const QList<TFakeCall> calls = TOrvantaFake::ProcessCalls("Protocol\\Call", KR_OP_RUN);
+    QCOMPARE(calls.size(), 1);
+    QCOMPARE(FForm->StatusMode(), 3);
+    QCOMPARE(FForm->CallTarget(), QStringLiteral("bob@demo.pellory"));
+}
+
+void TestMainWindow::scriptedRequestExpiresAfterAMinute()
+{
+    CreateForm();
+    LogIn("someone@demo.pellory");
+    FForm->CallProcess()->Start(QString(), QString(), QString(), QString(),
+                                QStringLiteral("alice@demo.pellory"),
+                                QStringLiteral("alice@demo.pellory"), QStringLiteral("alice"),
+                                QStringLiteral("bob@demo.pellory"), QString(), 0, false);
+    FTick += 60001;
+    Post(KR_WM_STATUS, Connected);
+    QVERIFY(TOrvantaFake::Calls("KrLoginToServer").isEmpty());
+    QVERIFY(FForm->CallProcess()->Idle());
+}
+
+void TestMainWindow::closeToTrayAsksAboutTheConference()
+{
+    TOrvantaFake::SetSetting("CloseToTray", true);
+    CreateForm();
+    FForm->show();
+    LogIn();
+    Call(QStringLiteral("bob@demo.pellory"));
+    Establish();
+    TKrMessageDlg::ClearShownMessages();
+    TKrMessageDlg::InstallScript([](const TShownMessage&) { return int(mrNo); });
+
+    FForm->close();
+    QCOMPARE(Shown(), QStringList{QStringLiteral("Do you want to end current conference ?")});
+    QVERIFY(FForm->HiddenToTray());
+    QVERIFY(!FForm->isVisible());
+    QCOMPARE(FForm->StatusMode(), 4);
+    QVERIFY(TOrvantaFake::Calls("KrHangupProtocolConnect").isEmpty());
+
+    FForm->RestoreFromTray();
+    QVERIFY(FForm->isVisible());
+    QVERIFY(!FForm->HiddenToTray());
+}
+
+void TestMainWindow::exitDuringAConferenceHangsUp()
+{
+    TOrvantaFake::SetSetting("CloseToTray", true);
+    CreateForm();
+    FForm->show();
+    LogIn();
+    Call(QStringLiteral("bob@demo.pellory"));
+    Establish();
+    TKrMessageDlg::ClearShownMessages();
+
+    FForm->Exit1->trigger();
+    QVERIFY(Shown().isEmpty());
+    QVERIFY(MainWindowClosing);
+    QVERIFY(!MainWindowReady);
+    QVERIFY(!TOrvantaFake::Calls("KrHangupProtocolConnect").isEmpty());
+    QVERIFY(!TOrvantaFake::ProcessCalls("ShowSelf", KR_OP_WRITE_SETTING).isEmpty());
+    QVERIFY(!TOrvantaFake::Calls("KrRelease").isEmpty());
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
