@@ -416,6 +416,12 @@ void TMainForm::CreateMenus()
     DefaultItem = SkinItem->addAction(QString());
     DefaultItem->setCheckable(true);
     DefaultItem->setChecked(true);
+    SkinItem->addSeparator();
+    // Offers of further skins and languages come from the service, once it names them.
+    GetMoreItem = SkinItem->addAction(QString());
+    GetMoreItem->setEnabled(false);
+    GetMoreLItem = new QAction(this);
+    GetMoreLItem->setEnabled(false);
     SetupItem->addSeparator();
     LangItem = SetupItem->addMenu(QString());
     DefaultLItem = new QAction(this);
@@ -528,6 +534,10 @@ void TMainForm::FormCreate()
     // 14. Side windows beside the main window.
     PlaceSideWindows();
 
+    // 15.
+    if (!KrCore->DirectX())
+        setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+
     // 16-17. Stored values.
     SaturationBar->setValue(KrCore->Saturation());
     VolumeBar->setValue(KrCore->PlayVolume());
@@ -563,6 +573,7 @@ void TMainForm::FormCreate()
     UpdateControls();
     KrCore->SetCurrentServer(KrCore->CurrentServer());
     Tray->SetPopupMenu(TrayMenu);
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this] { ExitProgram(); });
 
     if (!FHiddenToTray)
         show();
@@ -701,7 +712,7 @@ void TMainForm::BuildLanguageMenu()
         }
     }
     LangItem->addSeparator();
-    LangItem->addAction(LoadLocalizedString(55156)); // "Get More..."
+    LangItem->addAction(GetMoreLItem);
 }
 
 void TMainForm::SelectLanguage(QAction* Item)
@@ -760,6 +771,8 @@ void TMainForm::Localize()
     PreferencesItem->setText(text(55158));
     SkinItem->setTitle(text(55159));
     DefaultItem->setText(text(55160));
+    GetMoreItem->setText(text(55156));
+    GetMoreLItem->setText(text(55156));
     SeSkinLabel1->setText(text(54835));
     ActionEcho->setToolTip(text(54837));
     RecBar->setToolTip(text(54838));

@@ -93,6 +93,8 @@ public:
     QMenu* SkinItem;
     QAction* DefaultLItem;
     QAction* DefaultItem;
+    QAction* GetMoreLItem;
+    QAction* GetMoreItem;
     QAction* SysInfoItem;
     QAction* OnlineItem;
     QAction* AboutItem;
@@ -193,6 +195,13 @@ public:
     void ActionConnectExecute();
     void ActionDisconnectExecute();
     void CallFromList(int ImageIndex, const QString& Address, const QString& DisplayName);
+    // A double click on a contact of the address book: its address, the
+    // conference it runs, its status and its state image.
+    void UserListDblClick(const QString& Address, const QString& Conference, int Status,
+                          int StateImage);
+    // A click on a list of the address book or history window: the addresses
+    // of the selected rows, in list order.
+    void UserListClick(QWidget* Sender, const QStringList& SelectedAddresses);
     void ActionLoginExecute();
     void WaitTimerTimer();
     void ActionSendVideoExecute();

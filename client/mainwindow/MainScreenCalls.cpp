@@ -128,6 +128,33 @@ void TMainForm::CallFromList(int ImageIndex, const QString& Address, const QStri
     ActionConnect->trigger();
 }
 
+void TMainForm::UserListDblClick(const QString& Address, const QString& Conference, int Status,
+                                 int StateImage)
+{
+    if (Address.isEmpty() || FIncomingPending || KrCore->StatusMode() != 2)
+        return;
+    if (FBusySignal)
+        StopBusySignal();
+    if (Status == 5 && Conference != KrCore->MyName()) {
+        FCallTarget = Conference;
+        KrCore->PlaceCall(Conference, QString(), ctHotQuery);
+        return;
+    }
+    FShowsHint = false;
+    CallingID->setEditText(Address);
+    FTargetMulticasting = StateImage == 4;
+    ActionConnect->trigger();
+}
+
+void TMainForm::UserListClick(QWidget* Sender, const QStringList& SelectedAddresses)
+{
+    if (KrCore->StatusMode() != 2 || !Sender || (Sender != HotListForm && Sender != HistoryForm) ||
+        SelectedAddresses.isEmpty())
+        return;
+    FShowsHint = false;
+    CallingID->setEditText(SelectedAddresses.last());
+}
+
 void TMainForm::StopAllSounds()
 {
     // Stopping one player silences whatever the sound service plays.
@@ -148,11 +175,9 @@ void TMainForm::StopBusySignal()
 
 void TMainForm::ActionLoginExecute()
 {
-    if (isVisible()) {
+    // Activation may complete only later; the login goes on either way.
+    if (isVisible())
         activateWindow();
-        if (QApplication::activeWindow() && QApplication::activeWindow() != this)
-            return;
-    }
     const int mode = KrCore->StatusMode();
     if (mode <= 1) {
         FLoginBusy = true;

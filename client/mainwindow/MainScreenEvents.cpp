@@ -84,6 +84,10 @@ void TMainForm::KrCoreWarning(TKrCore*, TWarningNotify Warning)
 void TMainForm::ServerPropertiesArrived()
 {
     RefreshLoginDialog();
+    if (!KrCore->GetServerProperty(QStringLiteral("skin_url")).isEmpty())
+        GetMoreItem->setEnabled(true);
+    if (!KrCore->GetServerProperty(QStringLiteral("lang_url")).isEmpty())
+        GetMoreLItem->setEnabled(true);
     // Versions compare as plain text, so an empty server value never asks for an update.
     const QString version = KrCore->Version;
     const QString setupUrl = KrCore->GetServerProperty(QStringLiteral("setup_url"));

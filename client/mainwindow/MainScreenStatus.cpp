@@ -19,6 +19,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QMenu>
 #include <QProgressBar>
 #include <QTime>
 #include <QTimer>
@@ -51,6 +52,8 @@ void TMainForm::KrStatusModeChange(TKrCore*, TKrTransition CMC)
         SetTray(6, LoadLocalizedString(54933));
         SetStatusPanel0(LoadLocalizedString(54933), 0);
         HideSideLists();
+        GetMoreItem->setEnabled(false);
+        GetMoreLItem->setEnabled(false);
         break;
     case 3: // logged in
         FMissedSince = QDateTime::currentDateTime();
@@ -127,11 +130,8 @@ void TMainForm::HandleCallMessage(TMessage& Message)
         Message.WParam == KR_CALL_NOTICE || (Message.WParam == KR_CALL_PEER_LEFT && Message.LParam);
     if (!forMultiParty)
         KrCore->HandleCallMessage(Message);
-    const QString peer = KrCore->GetPeerName();
-    if (!peer.isEmpty()) {
-        FShowsHint = false;
-        CallingID->setEditText(peer);
-    }
+    FShowsHint = false;
+    CallingID->setEditText(KrCore->GetPeerName());
 }
 
 void TMainForm::ConferenceStarted()

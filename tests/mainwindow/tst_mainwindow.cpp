@@ -6,6 +6,7 @@
 #include "mainwindow/MainScreen.h"
 #include "mainwindow/MainScreenParts.h"
 #include "platform/Registry.h"
+#include "setup/Authentication.h"
 #include "setup/Login.h"
 #include "setup/WizardsInfo.h"
 #include "startup/StartupValues.h"
@@ -78,6 +79,11 @@ private slots:
     void volumeBarUnmutes();
     void scriptedRequestLogsOutLogsInAndCalls();
     void scriptedRequestExpiresAfterAMinute();
+    void doubleClickedContact_data();
+    void doubleClickedContact();
+    void proxyCredentialsGoBackToTheEngine();
+    void hiddenStart_data();
+    void hiddenStart();
     void closeToTrayAsksAboutTheConference();
     void exitDuringAConferenceHangsUp();
 
@@ -564,6 +570,79 @@ void TestMainWindow::scriptedRequestExpiresAfterAMinute()
     Post(KR_WM_STATUS, Connected);
     QVERIFY(TOrvantaFake::Calls("KrLoginToServer").isEmpty());
     QVERIFY(FForm->CallProcess()->Idle());
+}
+
+void TestMainWindow::doubleClickedContact_data()
+{
+    QTest::addColumn<QString>("conference");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("stateImage");
+    QTest::addColumn<QByteArray>("called");
+    QTest::addColumn<int>("type");
+    QTest::newRow("online friend") << "" << 1 << 1 << QByteArray("bob@demo.pellory") << 0;
+    QTest::newRow("multicasting friend") << "" << 1 << 4 << QByteArray("bob@demo.pellory") << 2;
+    QTest::newRow("runs a conference") << "review" << 5 << 5 << QByteArray("review") << 12;
+    QTest::newRow("in my conference")
+        << "alice@demo.pellory" << 5 << 5 << QByteArray("bob@demo.pellory") << 0;
+}
+
+void TestMainWindow::doubleClickedContact()
+{
+    QFETCH(QString, conference);
+    QFETCH(int, status);
+    QFETCH(int, stateImage);
+    QFETCH(QByteArray, called);
+    QFETCH(int, type);
+    CreateForm();
+    LogIn();
+    FForm->UserListDblClick(QStringLiteral("bob@demo.pellory"), conference, status, stateImage);
+    const QList<TFakeCall> calls = TOrvantaFake::ProcessCalls("Protocol\\Call", KR_OP_RUN);
+    QCOMPARE(calls.size(), 1);
+    const QVariantList call = calls.first().Value().toList();
+    QCOMPARE(call.value(1).toByteArray(), called);
+    QCOMPARE(FForm->KrCore->ConferenceType(), TConferenceType(type));
+}
+
+void TestMainWindow::proxyCredentialsGoBackToTheEngine()
+{
+    CreateForm();
+    char user[KR_PROXY_TEXT_SIZE] = "old";
+    char password[KR_PROXY_TEXT_SIZE] = "old";
+    WhenModal([](QWidget* Dialog) {
+        auto form = qobject_cast<TAuthenticationForm*>(Dialog);
+        QVERIFY(form);
+        QCOMPARE(form->UserEdit->text(), QStringLiteral("old"));
+        form->UserEdit->setText(QStringLiteral("demo"));
+        form->PasswordEdit->setText(QStringLiteral("secret"));
+        form->TeButton1->click();
+    });
+    Post(KR_WM_PROXY_AUTH, WPARAM(user), LPARAM(password));
+    QCOMPARE(QByteArray(user), QByteArray("demo"));
+    QCOMPARE(QByteArray(password), QByteArray("secret"));
+    const QList<TFakeCall> ends = TOrvantaFake::Calls("KrProxyDialogEnd");
+    QCOMPARE(ends.size(), 1);
+    QCOMPARE(ends.first().Args.value(0).toInt(), 2);
+}
+
+void TestMainWindow::hiddenStart_data()
+{
+    QTest::addColumn<bool>("firstRun");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("normal run") << false << false;
+    QTest::newRow("first run") << true << true;
+}
+
+void TestMainWindow::hiddenStart()
+{
+    QFETCH(bool, firstRun);
+    QFETCH(bool, shown);
+    if (firstRun)
+        WriteRegistry(AppKey, QStringLiteral("Initialized"), 0);
+    StartupValues.StartHidden = true;
+    CreateForm(); // the first-run pages would follow the first paint
+    QCOMPARE(FForm->isVisible(), shown);
+    QCOMPARE(FForm->HiddenToTray(), !shown);
+    QCOMPARE(StartupValues.StartHidden, !shown);
 }
 
 void TestMainWindow::closeToTrayAsksAboutTheConference()
