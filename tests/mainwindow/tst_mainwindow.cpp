@@ -94,6 +94,8 @@ private:
     void Call(const QString& Address);
     // The called side answers: the link comes up and the conference starts.
     void Establish();
+    // A shown window with "CloseToTray" set, in a conference.
+    void ConferenceClosingToTray();
     QComboBox* Box() const { return FForm->CallingID; }
 
     std::unique_ptr<TTestPlatformRoot> FRoot;
@@ -160,6 +162,17 @@ void TestMainWindow::Establish()
 {
     Post(KR_WM_STATUS, Online | KR_STATUS_LINK_UP);
     Post(KR_WM_CALL, KR_CALL_ESTABLISHED);
+}
+
+void TestMainWindow::ConferenceClosingToTray()
+{
+    TOrvantaFake::SetSetting("CloseToTray", true);
+    CreateForm();
+    FForm->show();
+    LogIn();
+    Call(QStringLiteral("bob@demo.pellory"));
+    Establish();
+    TKrMessageDlg::ClearShownMessages();
 }
 
 void TestMainWindow::firstRunFollowsInitialized_data()
@@ -647,13 +660,7 @@ void TestMainWindow::hiddenStart()
 
 void TestMainWindow::closeToTrayAsksAboutTheConference()
 {
-    TOrvantaFake::SetSetting("CloseToTray", true);
-    CreateForm();
-    FForm->show();
-    LogIn();
-    Call(QStringLiteral("bob@demo.pellory"));
-    Establish();
-    TKrMessageDlg::ClearShownMessages();
+    ConferenceClosingToTray();
     TKrMessageDlg::InstallScript([](const TShownMessage&) { return int(mrNo); });
 
     FForm->close();
@@ -670,13 +677,7 @@ void TestMainWindow::closeToTrayAsksAboutTheConference()
 
 void TestMainWindow::exitDuringAConferenceHangsUp()
 {
-    TOrvantaFake::SetSetting("CloseToTray", true);
-    CreateForm();
-    FForm->show();
-    LogIn();
-    Call(QStringLiteral("bob@demo.pellory"));
-    Establish();
-    TKrMessageDlg::ClearShownMessages();
+    ConferenceClosingToTray();
 
     FForm->Exit1->trigger();
     QVERIFY(Shown().isEmpty());
