@@ -16,7 +16,8 @@
 namespace {
 
 // Offsets of the client's words in the engine's flags block.
-enum TFlagsOffset {
+enum TFlagsOffset
+{
     foQualityScale = 8,
     foDisableDirect = 12,
     foInts = 20, // five integers
@@ -64,8 +65,8 @@ int TransitionCode(int From, int To)
 TCallBreakReason CallBreakReason(int EventCode)
 {
     static const QHash<int, int> reasons = {
-        {129, 3}, {131, 11}, {132, 2}, {133, 6},  {134, 4},  {135, 9},  {136, 8},  {137, 14},
-        {138, 5}, {139, 16}, {140, 7}, {141, 15}, {142, 3},  {143, 12}, {145, 13}, {146, 10}};
+        {129, 3}, {131, 11}, {132, 2}, {133, 6},  {134, 4}, {135, 9},  {136, 8},  {137, 14},
+        {138, 5}, {139, 16}, {140, 7}, {141, 15}, {142, 3}, {143, 12}, {145, 13}, {146, 10}};
     return reasons.value(EventCode, -1);
 }
 
@@ -102,9 +103,9 @@ void TKrCore::Initialize(const QString& ServerName, const QString& ServerAddress
 {
     FInitialized = true;
     Version = ProgramFileVersion().ToString();
-    const bool accepted = KrInterfaceGetVersion(ToEngineText(AppName).constData(),
-                                                ToEngineText(Version).constData()) ==
-                          KR_INTERFACE_VERSION;
+    const bool accepted =
+        KrInterfaceGetVersion(ToEngineText(AppName).constData(),
+                              ToEngineText(Version).constData()) == KR_INTERFACE_VERSION;
     if (!accepted) {
         Warn(0);
     } else {
@@ -118,7 +119,8 @@ void TKrCore::Initialize(const QString& ServerName, const QString& ServerAddress
 
         TTextBuffer skin(KR_PATH_BUFFER_SIZE);
         KrGetSkinName(FInstance, skin.Data());
-        SkinName = !skin.Text().isEmpty() && QFileInfo::exists(skin.Text()) ? skin.Text() : QString();
+        SkinName =
+            !skin.Text().isEmpty() && QFileInfo::exists(skin.Text()) ? skin.Text() : QString();
 
         ReadFlags();
         ReadHistory();
@@ -200,8 +202,8 @@ void TKrCore::ReadHistory()
     KrGetHistory(FInstance, FHistoryBlock.data());
     History.clear();
     for (int i = 0; i < KR_HISTORY_ENTRIES; ++i) {
-        const QString entry =
-            EngineText(FHistoryBlock.constData() + i * KR_HISTORY_ENTRY_SIZE, KR_HISTORY_ENTRY_SIZE);
+        const QString entry = EngineText(FHistoryBlock.constData() + i * KR_HISTORY_ENTRY_SIZE,
+                                         KR_HISTORY_ENTRY_SIZE);
         if (!entry.isEmpty())
             History << entry;
     }
@@ -217,7 +219,8 @@ void TKrCore::WriteHistory()
         char* entry = block.data() + i * KR_HISTORY_ENTRY_SIZE;
         std::memset(entry, 0, KR_HISTORY_ENTRY_SIZE);
         const QByteArray text = ToEngineText(History.value(i));
-        std::memcpy(entry, text.constData(), size_t(qMin<qsizetype>(text.size(), KR_HISTORY_ENTRY_SIZE - 1)));
+        std::memcpy(entry, text.constData(),
+                    size_t(qMin<qsizetype>(text.size(), KR_HISTORY_ENTRY_SIZE - 1)));
     }
     KrSetHistory(FInstance, block.constData());
 }
@@ -268,8 +271,18 @@ void TKrCore::HandleEngineMessage(TMessage& Msg)
     LPARAM param = Msg.LParam;
     const int eventCode = int(status & KR_STATUS_EVENT_MASK);
 
-    const auto rises = [&](quint32 Bit) { return (status & Bit) && !(FLastStatus & Bit); };
-    const auto falls = [&](quint32 Bit) { return !(status & Bit) && (FLastStatus & Bit); };
+    // A handler that pumps messages (a modal dialog) may handle newer status
+    // words before this one is done. Those are then the state: this older word
+    // takes no further edges and is not remembered, or a bit that came and
+    // went meanwhile would look set and its next rise would go unnoticed.
+    const quint64 serial = ++FStatusSerial;
+    const auto current = [&] { return serial == FStatusSerial; };
+    const auto rises = [&](quint32 Bit) {
+        return current() && (status & Bit) && !(FLastStatus & Bit);
+    };
+    const auto falls = [&](quint32 Bit) {
+        return current() && !(status & Bit) && (FLastStatus & Bit);
+    };
     // Remembered before the event is raised: a message handled inside the
     // handler (a modal dialog pumps messages) must not see the edge again.
     const auto remember = [&](quint32 Bit) { FLastStatus = (FLastStatus & ~Bit) | (status & Bit); };
@@ -399,7 +412,8 @@ void TKrCore::HandleEngineMessage(TMessage& Msg)
         param = 0;
     }
 
-    FLastStatus = status & ~quint32(0xFFFF);
+    if (current())
+        FLastStatus = status & ~quint32(0xFFFF);
     DispatchEventCode(eventCode, param);
 }
 
@@ -517,9 +531,7 @@ void TKrCore::ReadUserList(int Kind)
     FUserList.clear();
     if (FStatusMode <= 1 || !entries)
         return;
-    const auto text = [](intptr_t Slot) {
-        return EngineText(reinterpret_cast<const char*>(Slot));
-    };
+    const auto text = [](intptr_t Slot) { return EngineText(reinterpret_cast<const char*>(Slot)); };
     for (const intptr_t* user = entries; user[0] != 0; user += 5) {
         FUserList << text(user[0]) << text(user[1]) << text(user[2])
                   << QString::number(qint64(user[3])) << text(user[4]);

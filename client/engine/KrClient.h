@@ -17,7 +17,8 @@ class TMessageTarget;
 
 // ---- Types of the engine binding --------------------------------------------
 
-enum TConferenceType {
+enum TConferenceType
+{
     ctPrivate,
     ctBroadcast,
     ctPublic,
@@ -33,7 +34,8 @@ enum TConferenceType {
     ctHotQuery
 };
 
-enum TAccountRights {
+enum TAccountRights
+{
     arMultiConference,
     arCreateFree,
     arCreateVIP,
@@ -49,12 +51,29 @@ enum TAccountRights {
 };
 using TRights = std::set<TAccountRights>;
 
-enum TAutoLoginMode { amUnsupported, amEnabled, amDisabled };
-enum TFPSMode { fp5, fp10, fp15, fp20, fp30 };
-enum TApplicationSubsystem { asCommunicator, asAdvisor };
+enum TAutoLoginMode
+{
+    amUnsupported,
+    amEnabled,
+    amDisabled
+};
+enum TFPSMode
+{
+    fp5,
+    fp10,
+    fp15,
+    fp20,
+    fp30
+};
+enum TApplicationSubsystem
+{
+    asCommunicator,
+    asAdvisor
+};
 
 // Notification codes; their meanings are listed with the component.
-using TKrTransition = int;    // mode change: 1 0->1, 2 1->0, 3 1->2, 4 2->1, 5 2->3, 7 3->4, 8 4->5, 9 5->2, 0 other
+using TKrTransition =
+    int; // mode change: 1 0->1, 2 1->0, 3 1->2, 4 2->1, 5 2->3, 7 3->4, 8 4->5, 9 5->2, 0 other
 using TWarningNotify = int;   // 0 to 12
 using TCallBreakReason = int; // 0 to 16
 using TInviteType = int;      // 0 incoming call, 1 group conference invitation, 2 join request
@@ -132,8 +151,8 @@ public:
     using TNotifyCallBreak = std::function<void(TKrCore* Sender, TCallBreakReason cReason)>;
     using TNotifyWarning = std::function<void(TKrCore* Sender, TWarningNotify WarningType)>;
     using TNotifyIcomming = std::function<void(TKrCore* Sender, bool bStart, TInviteType invType)>;
-    using TNotifyMessage = std::function<void(TKrCore* Sender, bool bSystem,
-                                              const QString& MessageString, const QString& UserName)>;
+    using TNotifyMessage = std::function<void(
+        TKrCore* Sender, bool bSystem, const QString& MessageString, const QString& UserName)>;
     using TNotifyCommand =
         std::function<void(TKrCore* Sender, const QString& MessageString, const QString& UserName)>;
     using TNotifyUserDetail = std::function<void(TKrCore* Sender, const QString& UID)>;
@@ -382,6 +401,7 @@ private:
     bool FLoginPending = false;
     int FEchoState = 1;
     quint32 FLastStatus = 0;
+    quint64 FStatusSerial = 0; // status words handled so far
     QString FMyName;
     QString FMyDisplayName;
     QString FPeerName;

@@ -64,8 +64,17 @@ void TestKrCoreLifecycle::initializeTakesOverWhatTheEngineKeeps()
     const QString skin = f.Root.Path() + QStringLiteral("/blue.kr1");
     QFile(skin).open(QIODevice::WriteOnly);
     TOrvantaFake::SetTexts("KrGetSkinName", {skin.toUtf8()});
-    TOrvantaFake::SetFlags(FlagsBlock({{8, 1}, {20, 3}, {24, -2}, {36, 9}, {40, 150},
-                                       {44, 65535}, {48, 32768}, {52, 2}, {60, 1}, {76, 20}, {80, 1}}));
+    TOrvantaFake::SetFlags(FlagsBlock({{8, 1},
+                                       {20, 3},
+                                       {24, -2},
+                                       {36, 9},
+                                       {40, 150},
+                                       {44, 65535},
+                                       {48, 32768},
+                                       {52, 2},
+                                       {60, 1},
+                                       {76, 20},
+                                       {80, 1}}));
     TOrvantaFake::SetHistory({"bob@demo", "", "carol@demo"});
     TOrvantaFake::SetServers({"Demo", "Europe", "europe"}); // current server: none equal exactly
     TOrvantaFake::SetTexts("KrGetDefaultServer", {"EUROPE"});
@@ -146,7 +155,8 @@ void TestKrCoreLifecycle::storedFrameRateAndVideoStandard()
 
     TOrvantaFake::Reset();
     f.Core->Release();
-    const QByteArray written = TOrvantaFake::Calls("KrSetFlags").first().Args.value(1).toByteArray();
+    const QByteArray written =
+        TOrvantaFake::Calls("KrSetFlags").first().Args.value(1).toByteArray();
     QCOMPARE(WordAt(written, 56), keptStandard);
 }
 
@@ -185,8 +195,8 @@ void TestKrCoreLifecycle::releaseHandsEverythingBack()
 
     const QByteArrayList written =
         qvariant_cast<QByteArrayList>(TOrvantaFake::Calls("KrSetHistory").first().Args.value(1));
-    QCOMPARE(written.mid(0, 10), (QByteArrayList{"a@demo", "", "b@demo", "x", "x", "x", "x", "x",
-                                                 "x", "old9"}));
+    QCOMPARE(written.mid(0, 10),
+             (QByteArrayList{"a@demo", "", "b@demo", "x", "x", "x", "x", "x", "x", "old9"}));
     QCOMPARE(written.at(11), QByteArray("old11")); // past the ninth: the engine's own
 
     const QByteArray flags = TOrvantaFake::Calls("KrSetFlags").first().Args.value(1).toByteArray();
@@ -217,8 +227,8 @@ void TestKrCoreLifecycle::statusEdges_data()
         << QList<quint32>{c | l} << 0x11 << QStringList{"mode 1", "mode 3"} << 2;
     QTest::newRow("an account of another kind is logged out")
         << QList<quint32>{c | l} << 0x12 << QStringList{"mode 1", "warning 11"} << 1;
-    QTest::newRow("account data not valid") << QList<quint32>{c | l} << 0x01
-                                            << QStringList{"mode 1", "warning 11"} << 1;
+    QTest::newRow("account data not valid")
+        << QList<quint32>{c | l} << 0x01 << QStringList{"mode 1", "warning 11"} << 1;
     QTest::newRow("log out") << QList<quint32>{c | l, c} << 0x11
                              << QStringList{"mode 1", "mode 3", "mode 4"} << 1;
     QTest::newRow("connection lost while logged in")
@@ -235,7 +245,10 @@ void TestKrCoreLifecycle::statusEdges()
     TKrCoreFixture f;
     f.Start();
     TOrvantaFake::SetResult("KrGetMyName", accountFlags);
-    TOrvantaFake::SetTexts("KrGetMyName", {"alice@demo", "Al\xc3\xad" "ce", ""});
+    TOrvantaFake::SetTexts("KrGetMyName", {"alice@demo",
+                                           "Al\xc3\xad"
+                                           "ce",
+                                           ""});
     for (quint32 word : words)
         f.PostStatus(word);
     QTEST(f.TakeEvents(), "events");
@@ -288,6 +301,19 @@ void TestKrCoreLifecycle::edgeIsRememberedBeforeItsEventIsRaised()
     f.PostStatus(TKrCoreFixture::Online);
     QCOMPARE(f.TakeEvents(), (QStringList{"incoming 1 1", "incoming 0 0"}));
     QCOMPARE(TOrvantaFake::Calls("KrRejectProtocolConnect").size(), 0);
+
+    // The offer is withdrawn while its dialog is still open; the next offer
+    // must be seen as new once the dialog has gone.
+    f.Core->OnIncommingQuery = [&](TKrCore*, bool Start, int Type) {
+        f.Events << QStringLiteral("incoming %1 %2").arg(int(Start)).arg(Type);
+        if (Start && ++offers == 2)
+            f.PostStatus(TKrCoreFixture::Online);
+    };
+    f.PostStatus(offered);
+    f.PostStatus(offered);
+    f.PostStatus(TKrCoreFixture::Online);
+    QCOMPARE(f.TakeEvents(),
+             (QStringList{"incoming 1 1", "incoming 0 0", "incoming 1 1", "incoming 0 0"}));
 }
 
 void TestKrCoreLifecycle::linkDownInConferenceEndsThroughModeFive()
@@ -382,8 +408,8 @@ void TestKrCoreLifecycle::callBreakReasons_data()
     QTest::addColumn<int>("code");
     QTest::addColumn<int>("reason");
     const QList<std::pair<int, int>> table = {
-        {129, 3},  {131, 11}, {132, 2}, {133, 6},   {134, 4},  {135, 9},  {136, 8},  {137, 14},
-        {138, 5},  {139, 16}, {140, 7}, {141, 15},  {142, 3},  {143, 12}, {145, 13}, {146, 10}};
+        {129, 3}, {131, 11}, {132, 2}, {133, 6},  {134, 4}, {135, 9},  {136, 8},  {137, 14},
+        {138, 5}, {139, 16}, {140, 7}, {141, 15}, {142, 3}, {143, 12}, {145, 13}, {146, 10}};
     for (const auto& [code, reason] : table)
         QTest::addRow("%d", code) << code << reason;
 }
@@ -483,16 +509,19 @@ void TestKrCoreLifecycle::chatAndCommands()
     QCOMPARE(f.Core->EchoState(), 1);
     command("plugin:Record:OnQuery");
     command("echoon"); // commands compare exactly
-    QCOMPARE(f.TakeEvents(), (QStringList{"warning 12", "warning 12",
-                                          "command plugin:Record:OnQuery bob@demo",
-                                          "command echoon bob@demo"}));
+    QCOMPARE(f.TakeEvents(),
+             (QStringList{"warning 12", "warning 12", "command plugin:Record:OnQuery bob@demo",
+                          "command echoon bob@demo"}));
 }
 
 void TestKrCoreLifecycle::userListsAndDetails()
 {
     TKrCoreFixture f;
     f.Start();
-    TOrvantaFake::SetUsers({{"bob@demo", "B\xc3\xb6" "b", "team", 5, QByteArray()},
+    TOrvantaFake::SetUsers({{"bob@demo",
+                             "B\xc3\xb6"
+                             "b",
+                             "team", 5, QByteArray()},
                             {"eve@demo", "bad \xc3", QByteArray(), 0, "2026-12-01 10:00"},
                             {"-", "", "", -1, ""}},
                            1);
@@ -508,8 +537,8 @@ void TestKrCoreLifecycle::userListsAndDetails()
     QCOMPARE(f.LastList.at(13), QStringLiteral("-1"));
 
     // A list ends at its first null user slot.
-    TOrvantaFake::SetUsers({{"a", "", "", 1, ""}, {QByteArray(), "x", "", 0, ""}, {"c", "", "", 1, ""}},
-                           6);
+    TOrvantaFake::SetUsers(
+        {{"a", "", "", 1, ""}, {QByteArray(), "x", "", 0, ""}, {"c", "", "", 1, ""}}, 6);
     f.PostStatus(TKrCoreFixture::Online | 1632);
     QCOMPARE(f.TakeEvents(), QStringList{"list 6 5"});
 
