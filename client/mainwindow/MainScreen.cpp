@@ -3,6 +3,7 @@
 // MainScreen*.cpp files.
 #include "MainScreen.h"
 
+#include "FormIncomming.h"
 #include "FormWarning.h"
 #include "ImageLists.h"
 #include "MainScreenParts.h"
@@ -201,6 +202,9 @@ void TMainForm::CreateComponents()
     };
     KrCore->OnCallBreak = [this](TKrCore* Sender, TCallBreakReason Reason) {
         KrStatusCallBreak(Sender, Reason);
+    };
+    KrCore->OnIncommingQuery = [this](TKrCore* Sender, bool Start, TInviteType Type) {
+        KrCoreIncommingQuery(Sender, Start, Type);
     };
     KrCore->OnWarning = [this](TKrCore* Sender, TWarningNotify Warning) {
         KrCoreWarning(Sender, Warning);
@@ -481,6 +485,7 @@ void TMainForm::FormCreate()
 
     // 3. Helpers and state.
     FCallProcess = std::make_unique<TCallProcess>(this);
+    FIncomingStarter = std::make_unique<TIncommingStarter>(this);
     FMissedCount = 0;
     FMissedSince = QDateTime::currentDateTime();
 
@@ -672,6 +677,9 @@ void TMainForm::HandleWindowMessage(TMessage& Message)
         break;
     case KR_WM_PROXY_AUTH:
         ProxyAuthentication(Message);
+        break;
+    case WM_MISSED_CALLS:
+        ShowMissedCalls();
         break;
     default:
         break;
@@ -1071,6 +1079,7 @@ void TMainForm::FormClose()
 
     // 8.
     FCallProcess.reset();
+    FIncomingStarter.reset();
     KrCore->Release();
     Tray->SetVisible(false);
     MainWindowReady = false;

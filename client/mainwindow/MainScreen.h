@@ -20,7 +20,9 @@ class QProgressBar;
 class QSlider;
 class QTimer;
 class QToolButton;
+class TIncommingStarter;
 class TInfoFormForm;
+class TMissedForm;
 class TMainForm;
 class TOfflineFrame;
 class TRegionButton;
@@ -220,6 +222,12 @@ public:
     void CallingIDChange();
     void CallingIDKeyDown(int Key);
 
+    // -- Incoming and missed calls
+    void KrCoreIncommingQuery(TKrCore* Sender, bool Start, TInviteType InviteType);
+    void YesButtonClick();
+    void NoButtonClick();
+    void ShowMissedCalls();
+
     // -- Tray, side windows, shared operations
     void TrayButtonClick();
     void RestoreFromTray();
@@ -238,7 +246,13 @@ public:
     int StatusMode() const { return KrCore->StatusMode(); }
     bool HiddenToTray() const { return FHiddenToTray; }
     bool BusySignal() const { return FBusySignal; }
-    bool IncomingDialogOpen() const { return FIncomingPending; }
+    bool IncomingDialogOpen() const;
+    int MissedCount() const { return FMissedCount; }
+    QDateTime MissedSince() const { return FMissedSince; }
+    QDateTime MissedFirstTime() const { return FMissedFirstTime; }
+    TMissedForm* MissedForm() const;
+    TIncommingStarter* IncomingStarter() const { return FIncomingStarter.get(); }
+    void SetPreferencesOpen(bool Value) { FPreferencesOpen = Value; }
     QString CallTarget() const { return FCallTarget; }
     QString LanguageFile() const { return FLanguageFile; }
     QString LoginName() const { return FLoginName; }
@@ -297,6 +311,7 @@ private:
     void KrCoreWarning(TKrCore* Sender, TWarningNotify Warning);
     void KrCoreCommand(TKrCore* Sender, const QString& Command, const QString& UserName);
     void ServerPropertiesArrived();
+    void CloseMissedNotice();
     void KrCoreNotifyTrack(TKrCore* Sender, int Track, int Size, const void* Buffer,
                            const char* ID);
 
@@ -339,9 +354,11 @@ private:
     bool FClosed = false;
     bool FConferenceLayout = false; // the status bar shows the rates
     QPointer<TOfflineFrame> FOfflineFrame;
+    QPointer<TMissedForm> FMissedForm;
     QPointer<TInfoFormForm> FInfoForm;
     QPointer<TSelfMainForm> FSelfView;
     std::unique_ptr<TCallProcess> FCallProcess;
+    std::unique_ptr<TIncommingStarter> FIncomingStarter;
     QPointer<QTimer> FLoginTimer;
 };
 

@@ -120,7 +120,7 @@ void TMainForm::WaitTimerTimer()
 
 void TMainForm::CallFromList(int ImageIndex, const QString& Address, const QString&)
 {
-    if (KrCore->StatusMode() != 2 || FIncomingPending)
+    if (KrCore->StatusMode() != 2 || IncomingDialogOpen())
         return;
     FShowsHint = false;
     CallingID->setEditText(Address);
@@ -131,7 +131,7 @@ void TMainForm::CallFromList(int ImageIndex, const QString& Address, const QStri
 void TMainForm::UserListDblClick(const QString& Address, const QString& Conference, int Status,
                                  int StateImage)
 {
-    if (Address.isEmpty() || FIncomingPending || KrCore->StatusMode() != 2)
+    if (Address.isEmpty() || IncomingDialogOpen() || KrCore->StatusMode() != 2)
         return;
     if (FBusySignal)
         StopBusySignal();
@@ -340,6 +340,7 @@ void TCallProcess::Step()
         Drop();
         return;
     }
+    FOwner->CloseMissedNotice();
     TKrCore& core = *FOwner->KrCore;
     const int mode = core.StatusMode();
 

@@ -3,6 +3,7 @@
 #include "MainScreen.h"
 #include "MainScreenParts.h"
 
+#include "Missed.h"
 #include "chat/chat.h"
 #include "contacts/DirectorySearch.h"
 #include "contacts/History.h"
@@ -78,6 +79,12 @@ void TMainForm::KrStatusModeChange(TKrCore*, TKrTransition CMC)
         RefreshLoginDialog();
         if (FBusySignal)
             StopBusySignal();
+        if (FMissedForm) {
+            if (FMissedForm->isVisible())
+                FMissedForm->CloseNotice();
+            else
+                delete FMissedForm;
+        }
         FMissedCount = 0;
         FConferenceName.clear();
         SetStatusPanel0(LoadLocalizedString(54934), 0);
@@ -132,6 +139,7 @@ void TMainForm::HandleCallMessage(TMessage& Message)
         KrCore->HandleCallMessage(Message);
     FShowsHint = false;
     CallingID->setEditText(KrCore->GetPeerName());
+    CloseMissedNotice();
 }
 
 void TMainForm::ConferenceStarted()

@@ -134,7 +134,7 @@ QString FormatText(const QString& Pattern, const QStringList& Args)
     for (qsizetype i = 0; i < Pattern.size(); ++i) {
         if (Pattern.at(i) == QLatin1Char('%') && i + 1 < Pattern.size()) {
             const QChar kind = Pattern.at(i + 1);
-            if (kind == QLatin1Char('s')) {
+            if (kind == QLatin1Char('s') || kind == QLatin1Char('d')) {
                 result += Args.value(next++);
                 ++i;
                 continue;

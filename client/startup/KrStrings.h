@@ -37,8 +37,8 @@ QString LoadModuleString(HMODULE Module, int Id);
 // built-in English table; at most 1023 characters, empty when neither has it.
 QString LoadLocalizedString(int Id);
 
-// Pattern with each "%s" replaced by the next of Args, in order ("%%" gives
-// "%"). Placeholders past the last argument become empty; inserted texts are
+// Pattern with each "%s" (or "%d") replaced by the next of Args, in order
+// ("%%" gives "%"). Placeholders past the last argument become empty; inserted texts are
 // never scanned again, so a translated pattern cannot misuse them.
 QString FormatText(const QString& Pattern, const QStringList& Args);
 

@@ -2,12 +2,15 @@
 // drives it.
 #include "ModalSupport.h"
 #include "TestSupport.h"
+#include "mainwindow/FormIncomming.h"
 #include "mainwindow/MainScreen.h"
+#include "mainwindow/Missed.h"
 #include "orvanta_demo.h"
 #include "platform/Registry.h"
 #include "setup/Login.h"
 #include "startup/StartupValues.h"
 #include "ui/MessageDlg.h"
+#include "ui/WavePlay.h"
 #include "video/VideoPanel.h"
 
 #include <QComboBox>
@@ -28,6 +31,13 @@ private slots:
     void busyPeerGivesTheBusySignal();
     void refusedLoginReopensTheDialog();
     void scriptedRequestSwitchesUserAndCalls();
+    void incomingCallRingsAndYesReachesTheConference();
+    void incomingCallRefused();
+    void callerGivingUpIsAMissedCall_data();
+    void callerGivingUpIsAMissedCall();
+    void threeMissedCallsEndInOnePluralNotice();
+    void autoAnswerTakesPlainCallsOnly();
+    void callsWhileSettingUpAreRefused();
 
 private:
     void CreateForm();
@@ -163,6 +173,163 @@ void TestMainWindowEndToEnd::scriptedRequestSwitchesUserAndCalls()
     QTRY_COMPARE_WITH_TIMEOUT(FForm->StatusMode(), 4, 15000);
     QCOMPARE(FForm->KrCore->MyName(), QStringLiteral("alice@demo.pellory"));
     QCOMPARE(FForm->KrCore->PeerName(), QStringLiteral("echo@demo.pellory"));
+}
+
+namespace {
+
+const QString Carol = QStringLiteral("carol@demo.pellory");
+const QString Alice = QStringLiteral("alice@demo.pellory");
+
+} // namespace
+
+void TestMainWindowEndToEnd::incomingCallRingsAndYesReachesTheConference()
+{
+    CreateForm();
+    LogIn(Alice, QStringLiteral("alice"));
+    QString prompt;
+    QString caller;
+    bool ringing = false;
+    WhenModal([&](QWidget* Dialog) {
+        auto incoming = qobject_cast<TIncommingForm*>(Dialog);
+        QVERIFY(incoming);
+        prompt = incoming->ConfirmLabel_->text();
+        caller = incoming->ConfirmLabel->text();
+        ringing = FForm->RingWave->Active();
+        incoming->YesButton->click();
+    });
+    QVERIFY(TOrvantaDemo::PlaceCall(Carol, Alice));
+    QTRY_COMPARE(FForm->StatusMode(), 4);
+    QCOMPARE(prompt, QStringLiteral("Accept incoming call from "));
+    QVERIFY(caller.endsWith(QStringLiteral(" ?")) && caller.size() > 2);
+    QVERIFY(ringing);
+    QVERIFY(!FForm->RingWave->Active());
+    QCOMPARE(FForm->KrCore->PeerName(), Carol);
+    QCOMPARE(FForm->MissedCount(), 0);
+}
+
+void TestMainWindowEndToEnd::incomingCallRefused()
+{
+    CreateForm();
+    LogIn(Alice, QStringLiteral("alice"));
+    bool asked = false;
+    WhenModal([&](QWidget* Dialog) {
+        asked = true;
+        QTest::keyClick(Dialog, Qt::Key_Escape); // Escape answers No
+    });
+    QVERIFY(TOrvantaDemo::PlaceCall(Carol, Alice));
+    QTRY_VERIFY(asked);
+    QTRY_VERIFY(!FForm->IncomingDialogOpen());
+    QTest::qWait(300);
+    QCOMPARE(FForm->StatusMode(), 2);
+    QCOMPARE(FForm->MissedCount(), 0);
+    QVERIFY(!FForm->RingWave->Active());
+}
+
+void TestMainWindowEndToEnd::callerGivingUpIsAMissedCall_data()
+{
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("OK opens the history") << true;
+    QTest::newRow("Cancel acknowledges") << false;
+}
+
+void TestMainWindowEndToEnd::callerGivingUpIsAMissedCall()
+{
+    QFETCH(bool, ok);
+    TOrvantaDemo::SetTimings(100, 60000, 300, 60000);
+    CreateForm();
+    LogIn(Alice, QStringLiteral("alice"));
+    const QDateTime before = QDateTime::currentDateTime();
+    QString notice;
+    QDateTime firstMissed;
+    std::function<void(QWidget*)> answer = [&](QWidget* Dialog) {
+        auto missed = qobject_cast<TMissedForm*>(Dialog);
+        if (!missed) { // the incoming call rings on, unanswered
+            WhenModal(answer);
+            return;
+        }
+        notice = missed->TeLabel1->text();
+        firstMissed = FForm->MissedFirstTime();
+        (ok ? missed->TeButton1 : missed->TeButton2)->click();
+    };
+    WhenModal(answer);
+    QVERIFY(TOrvantaDemo::PlaceCall(Carol, Alice));
+    QTRY_COMPARE_WITH_TIMEOUT(notice, QStringLiteral("You have a missed call !"), 10000);
+    QTRY_VERIFY(!FForm->MissedForm());
+    QCOMPARE(FForm->MissedCount(), 0);
+    QVERIFY(!FForm->MissedFirstTime().isValid());
+    QVERIFY(firstMissed >= before);
+    if (ok)
+        QCOMPARE(FForm->MissedSince(), firstMissed);
+    else
+        QVERIFY(FForm->MissedSince() > firstMissed);
+}
+
+void TestMainWindowEndToEnd::threeMissedCallsEndInOnePluralNotice()
+{
+    TOrvantaDemo::SetTimings(100, 60000, 300, 60000);
+    CreateForm();
+    LogIn(Alice, QStringLiteral("alice"));
+    // Each new call takes the open notice away; the next miss brings it back counting on.
+    int calls = 1;
+    QString last;
+    std::function<void(QWidget*)> onNotice = [&](QWidget* Dialog) {
+        auto missed = qobject_cast<TMissedForm*>(Dialog);
+        if (missed && FForm->MissedCount() != calls)
+            missed = nullptr; // the notice of an earlier call, on its way out
+        if (missed && calls < 3) {
+            ++calls;
+            TOrvantaDemo::PlaceCall(Carol, Alice);
+        } else if (missed) {
+            last = missed->TeLabel1->text();
+            missed->TeButton2->click();
+            return;
+        }
+        WhenModal(onNotice);
+    };
+    WhenModal(onNotice);
+    QVERIFY(TOrvantaDemo::PlaceCall(Carol, Alice));
+    QTRY_COMPARE_WITH_TIMEOUT(last, QStringLiteral("You have 3  missed calls !"), 15000);
+    QCOMPARE(calls, 3);
+    QTRY_VERIFY(!FForm->MissedForm());
+    QCOMPARE(FForm->MissedCount(), 0);
+}
+
+void TestMainWindowEndToEnd::autoAnswerTakesPlainCallsOnly()
+{
+    CreateForm();
+    LogIn(Alice, QStringLiteral("alice"));
+    FForm->KrCore->WriteSetting(QStringLiteral("AutoResponce"), TKrValue::Boolean(true));
+    FForm->TrayButtonClick();
+    QVERIFY(TOrvantaDemo::PlaceCall(Carol, Alice));
+    QTRY_COMPARE(FForm->StatusMode(), 4);
+    QVERIFY(!FForm->HiddenToTray());
+    FForm->ActionDisconnect->trigger();
+    QTRY_COMPARE(FForm->StatusMode(), 2);
+
+    // An invitation into a conference is still asked.
+    QString prompt;
+    WhenModal([&](QWidget* Dialog) {
+        auto incoming = qobject_cast<TIncommingForm*>(Dialog);
+        QVERIFY(incoming);
+        prompt = incoming->ConfirmLabel_->text();
+        incoming->NoButton->click();
+    });
+    QVERIFY(TOrvantaDemo::PlaceCall(QStringLiteral("erin@demo.pellory"), Alice, true));
+    QTRY_COMPARE(prompt, QStringLiteral("Accept conference invitation from "));
+}
+
+void TestMainWindowEndToEnd::callsWhileSettingUpAreRefused()
+{
+    TOrvantaDemo::SetTimings(100, 60000, 300, 60000);
+    CreateForm();
+    LogIn(Alice, QStringLiteral("alice"));
+    FForm->SetPreferencesOpen(true);
+    QVERIFY(TOrvantaDemo::PlaceCall(Carol, Alice));
+    QTest::qWait(800); // longer than the caller waits
+    QVERIFY(!FForm->IncomingDialogOpen());
+    QCOMPARE(FForm->MissedCount(), 0);
+    QVERIFY(!FForm->MissedForm());
+    QCOMPARE(FForm->StatusMode(), 2);
 }
 
 QTEST_MAIN(TestMainWindowEndToEnd)
