@@ -11,6 +11,7 @@
 #include "startup/StartupValues.h"
 #include "ui/MessageDlg.h"
 #include "ui/WavePlay.h"
+#include "video/SelfViewUnit.h"
 #include "video/VideoPanel.h"
 
 #include <QComboBox>
@@ -89,9 +90,27 @@ void TestMainWindowEndToEnd::LogIn(const QString& User, const QString& Password)
     QTRY_COMPARE(FForm->StatusMode(), 2);
 }
 
+namespace {
+
+// Chooses the built-in test camera, as the first run's hardware page would.
+void SelectTestCamera()
+{
+    TKrCore core;
+    core.RegString = QStringLiteral("Orvanta\\Tavrilo");
+    core.Initialize(QString(), QString(), QString(), QString());
+    core.SetCurrentVideoCapture(
+        core.VideoCaptureDevices().indexOf(QStringLiteral("Test Pattern Camera")));
+    core.ApplyDevices();
+    core.Release();
+}
+
+} // namespace
+
 void TestMainWindowEndToEnd::logInCallTheEchoPeerAndHangUp()
 {
+    SelectTestCamera();
     CreateForm();
+    QVERIFY(FForm->MainVideoPanel->Rendering()); // the own picture while idle
     LogIn(QStringLiteral("alice@demo.pellory"), QStringLiteral("alice"));
     QCOMPARE(FForm->KrCore->MyName(), QStringLiteral("alice@demo.pellory"));
     QCOMPARE(FForm->TrayHint(), QStringLiteral("Online"));
@@ -115,10 +134,26 @@ void TestMainWindowEndToEnd::logInCallTheEchoPeerAndHangUp()
     FForm->CallTimerTimer();
     QVERIFY(FForm->StatusLabel->text().contains(QStringLiteral("Call in progress")));
 
+    // The own picture moved into the self view, shown once the user asks for it.
+    TSelfMainForm* selfView = FForm->SelfView();
+    QVERIFY(selfView);
+    QVERIFY(!selfView->isVisible());
+    FForm->ActionPip->trigger();
+    QVERIFY(selfView->isVisible());
+    QVERIFY(selfView->SelfVideoPanel->Rendering());
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            const QImage shot = selfView->SelfVideoPanel->grab().toImage();
+            return shot.pixelColor(shot.width() / 2, shot.height() / 4) != QColor(Qt::black);
+        }(),
+        10000);
+
     FForm->ActionDisconnect->trigger();
     QTRY_COMPARE(FForm->StatusMode(), 2);
     QCOMPARE(FForm->TrayHint(), QStringLiteral("Online"));
     QVERIFY(FForm->StatusPanel->isHidden());
+    QVERIFY(!selfView->isVisible());
+    QVERIFY(FForm->MainVideoPanel->Rendering()); // the own picture is back
     QCOMPARE(FForm->CallingID->itemText(0), QStringLiteral("echo@demo.pellory"));
 }
 
