@@ -157,9 +157,7 @@ void TMainForm::UserListClick(QWidget* Sender, const QStringList& SelectedAddres
 
 void TMainForm::StopAllSounds()
 {
-    // Stopping one player silences whatever the sound service plays.
-    for (TWavePlayer* player : {WaitWave, BusyWave, RingWave, EchoWave})
-        player->SetActive(false);
+    // There is one sound at a time: stopping any player silences it.
     WaitWave->Stop();
 }
 
