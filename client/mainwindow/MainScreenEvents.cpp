@@ -25,10 +25,16 @@ void TMainForm::KrCoreWarning(TKrCore*, TWarningNotify Warning)
     const auto warn = [this](int Id) {
         IncCallMessage.MessageDlg(LoadLocalizedString(Id), mtWarning, mbOK);
     };
+    // The program ends, also when this comes while the window is still being
+    // made and cannot close yet: the message loop ends as soon as it runs.
+    const auto fatal = [this](int Id) {
+        IncCallMessage.MessageDlg(LoadLocalizedString(Id), mtError, mbOK);
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        QuitProgram();
+    };
     switch (Warning) {
     case 0:
-        IncCallMessage.MessageDlg(LoadLocalizedString(54882), mtError, mbOK);
-        QuitProgram();
+        fatal(54882);
         return;
     case 2:
     case 4:
@@ -45,8 +51,7 @@ void TMainForm::KrCoreWarning(TKrCore*, TWarningNotify Warning)
         warn(54902);
         break;
     case 6:
-        IncCallMessage.MessageDlg(LoadLocalizedString(54903), mtError, mbOK);
-        QuitProgram();
+        fatal(54903);
         return;
     case 7:
         ServerPropertiesArrived();
