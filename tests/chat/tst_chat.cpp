@@ -1,3 +1,4 @@
+#include "ModalSupport.h"
 #include "chat/chat.h"
 #include "engine/KrCoreFixture.h"
 #include "ui/MessageDlg.h"
@@ -5,6 +6,8 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QNetworkProxy>
 #include <QPlainTextEdit>
@@ -102,6 +105,7 @@ private slots:
     void viewLinesMatchAFullRedraw();
     void savedFileIsTheDocument();
     void failedSaveIsReported();
+    void saveDialogOffersChatHtml();
     void chatActionFollowsTheWindow();
 
 private:
@@ -533,6 +537,31 @@ void TestChat::failedSaveIsReported()
     QVERIFY(shown[0].Text.contains(path));
     QVERIFY(!QFile::exists(path));
     QCOMPARE(Form->Document(), document);
+}
+
+void TestChat::saveDialogOffersChatHtml()
+{
+    QTemporaryDir dir;
+    Form->ReceiveMessage(F->Core.get(), false, QStringLiteral("first"), QStringLiteral("Bob"));
+    QString offered;
+    WhenModal([&](QWidget* Dialog) {
+        auto dialog = qobject_cast<QFileDialog*>(Dialog);
+        if (!dialog) {
+            Dialog->close();
+            return;
+        }
+        offered = dialog->selectedFiles().value(0);
+        dialog->setDirectory(dir.path());
+        dialog->selectFile(QStringLiteral("chat.html"));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+
+    Form->SaveButtonClick();
+
+    QCOMPARE(QFileInfo(offered).fileName(), QStringLiteral("chat.html"));
+    QFile file(dir.filePath(QStringLiteral("chat.html")));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), Form->Document());
 }
 
 void TestChat::chatActionFollowsTheWindow()
