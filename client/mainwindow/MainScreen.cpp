@@ -78,6 +78,18 @@ bool ReadBoolSetting(TKrCore& Core, const QString& Name)
     return value.AsBoolean();
 }
 
+// The chat colour is kept as the engine's flag holds it: red in the low byte,
+// then green, then blue.
+QColor ColorFromFlag(int Value)
+{
+    return QColor(Value & 0xFF, (Value >> 8) & 0xFF, (Value >> 16) & 0xFF);
+}
+
+int ColorToFlag(const QColor& Color)
+{
+    return Color.red() | (Color.green() << 8) | (Color.blue() << 16);
+}
+
 QToolButton* ActionButton(QAction* Action, QWidget* Parent)
 {
     auto button = new QToolButton(Parent);
@@ -262,7 +274,7 @@ void TMainForm::CreateActions()
     ActionBook = action([this] { ActionBookExecute(); });
     ActionHistory = action([this] { ActionHistoryExecute(); });
     ActionDSearch = action([this] { ActionDSearchExecute(); });
-    ActionChat = action([this] { ActionChatExecute(); });
+    ActionChat = action([this] { ActionChatExecute(); }, true); // the chat window checks it
     ActionShowSelfProfile = plain();
     ActionShowUserProfile = plain();
 }
@@ -511,6 +523,15 @@ void TMainForm::FormCreate()
 
     // 10.
     Localize();
+    if (ChatForm) {
+        ChatForm->KrCore = KrCore;
+        ChatForm->ChatAction = ActionChat;
+        KrCore->OnMessage = [](TKrCore* Sender, bool System, const QString& Text,
+                               const QString& User) {
+            if (ChatForm)
+                ChatForm->ReceiveMessage(Sender, System, Text, User);
+        };
+    }
     setWindowTitle(KrCore->FullName);
 
     // 11-12. First run, language and self view.
@@ -541,7 +562,15 @@ void TMainForm::FormCreate()
     if (!KrCore->DirectX())
         setWindowFlag(Qt::WindowMaximizeButtonHint, false);
 
-    // 16-17. Stored values.
+    // 16. The chat's font size and the colour of the own lines.
+    if (ChatForm) {
+        const int size = KrCore->aFlags.int1;
+        ChatForm->FontSizeEdit->setCurrentIndex(size >= 0 && size <= 15 ? size : 0);
+        ChatForm->SetColor(ColorFromFlag(KrCore->aFlags.int4));
+        ChatForm->ApplyColor();
+    }
+
+    // 17. Stored values.
     SaturationBar->setValue(KrCore->Saturation());
     VolumeBar->setValue(KrCore->PlayVolume());
     RecBar->setValue(KrCore->RecVolume());
@@ -973,6 +1002,8 @@ void TMainForm::ActionDSearchExecute()
 void TMainForm::ActionChatExecute()
 {
     ToggleSideWindow(ChatForm);
+    // The action shows whether the window is open, also when it opened nothing.
+    ActionChat->setChecked(ChatForm && ChatForm->isVisible());
 }
 
 void TMainForm::HideSideLists()
@@ -1064,6 +1095,10 @@ void TMainForm::FormClose()
 
     // 5.
     KrCore->WriteSetting(QStringLiteral("ShowSelf"), TKrValue::Boolean(ActionPip->isChecked()));
+    if (ChatForm) {
+        KrCore->aFlags.int1 = ChatForm->FontSizeEdit->currentIndex();
+        KrCore->aFlags.int4 = ColorToFlag(ChatForm->Color());
+    }
     KrCore->SetPlayVolume(VolumeBar->value());
     MainVideoPanel->StopRender();
 

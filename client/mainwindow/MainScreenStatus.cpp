@@ -153,6 +153,8 @@ void TMainForm::ConferenceStarted()
     SetTray(7, LoadLocalizedString(54932));
     FCallStartTick = TickCount();
     CallTimer->start();
+    if (ChatForm)
+        ChatForm->SetInputEnabled(true);
     UpdateControls();
 
     if (type != ctPublic) {
@@ -185,6 +187,8 @@ void TMainForm::ConferenceStopped()
     StatusBarPanels[0]->SetImage(1, FStatusImages);
     RecLevelBar->setValue(0);
     CallTimer->stop();
+    if (ChatForm)
+        ChatForm->SetInputEnabled(false);
 
     KrCore->DisconnectSender();
     RecordIndicator->hide();

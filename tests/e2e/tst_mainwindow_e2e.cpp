@@ -2,6 +2,7 @@
 // drives it.
 #include "ModalSupport.h"
 #include "TestSupport.h"
+#include "chat/chat.h"
 #include "mainwindow/FormIncomming.h"
 #include "mainwindow/MainScreen.h"
 #include "mainwindow/Missed.h"
@@ -17,8 +18,11 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
+#include <QToolButton>
 #include <memory>
 
 class TestMainWindowEndToEnd : public QObject
@@ -39,6 +43,7 @@ private slots:
     void threeMissedCallsEndInOnePluralNotice();
     void autoAnswerTakesPlainCallsOnly();
     void callsWhileSettingUpAreRefused();
+    void chatWithTheEchoPeer();
 
 private:
     void CreateForm();
@@ -365,6 +370,32 @@ void TestMainWindowEndToEnd::callsWhileSettingUpAreRefused()
     QCOMPARE(FForm->MissedCount(), 0);
     QVERIFY(!FForm->MissedForm());
     QCOMPARE(FForm->StatusMode(), 2);
+}
+
+void TestMainWindowEndToEnd::chatWithTheEchoPeer()
+{
+    TChatForm chat;
+    ChatForm = &chat;
+    const auto forget = qScopeGuard([] { ChatForm = nullptr; });
+    CreateForm();
+    QVERIFY(!chat.ChatEdit->isEnabled());
+    LogIn(Alice, QStringLiteral("alice"));
+    FForm->CallingID->setEditText(QStringLiteral("echo@demo.pellory"));
+    FForm->ActionConnect->trigger();
+    QTRY_COMPARE(FForm->StatusMode(), 4);
+    QVERIFY(chat.ChatEdit->isEnabled() && chat.SendButton->isEnabled());
+
+    chat.ChatEdit->setPlainText(QStringLiteral("Gr\u00fc\u00dfe <b>"));
+    chat.SendButtonClick();
+    // The own line, then the echo peer's copy of it.
+    QTRY_VERIFY(chat.Document().count("Gr\xc3\xbc\xc3\x9f"
+                                      "e &lt;b&gt;") == 2);
+    QVERIFY(chat.Document().contains("class=\"my\""));
+    QVERIFY(chat.Document().contains("class=\"other\""));
+
+    FForm->ActionDisconnect->trigger();
+    QTRY_COMPARE(FForm->StatusMode(), 2);
+    QVERIFY(!chat.ChatEdit->isEnabled() && !chat.SendButton->isEnabled());
 }
 
 QTEST_MAIN(TestMainWindowEndToEnd)

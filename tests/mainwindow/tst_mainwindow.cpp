@@ -3,6 +3,7 @@
 #include "ModalSupport.h"
 #include "OrvantaFake.h"
 #include "TestSupport.h"
+#include "chat/chat.h"
 #include "mainwindow/MainScreen.h"
 #include "mainwindow/MainScreenParts.h"
 #include "platform/Registry.h"
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
@@ -86,6 +88,7 @@ private slots:
     void hiddenStart();
     void closeToTrayAsksAboutTheConference();
     void exitDuringAConferenceHangsUp();
+    void chatSizeAndColourComeBack();
 
 private:
     void CreateForm();
@@ -686,6 +689,34 @@ void TestMainWindow::exitDuringAConferenceHangsUp()
     QVERIFY(!TOrvantaFake::Calls("KrHangupProtocolConnect").isEmpty());
     QVERIFY(!TOrvantaFake::ProcessCalls("ShowSelf", KR_OP_WRITE_SETTING).isEmpty());
     QVERIFY(!TOrvantaFake::Calls("KrRelease").isEmpty());
+}
+
+void TestMainWindow::chatSizeAndColourComeBack()
+{
+    TChatForm chat;
+    ChatForm = &chat;
+    const auto forget = qScopeGuard([] { ChatForm = nullptr; });
+    // The flags block keeps five integers from byte 20: the first is the size
+    // entry, the fourth the colour with red in its low byte.
+    QByteArray flags(KR_FLAGS_BLOCK_SIZE, '\0');
+    flags[20] = 15;
+    flags[32] = char(0x20);
+    flags[33] = char(0x40);
+    flags[34] = char(0x80);
+    TOrvantaFake::SetFlags(flags);
+    CreateForm();
+    QCOMPARE(chat.FontSizeEdit->currentText(), QStringLiteral("72"));
+    QCOMPARE(chat.Color(), QColor(0x20, 0x40, 0x80));
+    QVERIFY(chat.Document().contains("color:204080;font-size:72"));
+
+    chat.FontSizeEdit->setCurrentIndex(3);
+    chat.SetColor(QColor(0x10, 0x20, 0x30));
+    FForm->Exit1->trigger();
+    const QList<TFakeCall> saved = TOrvantaFake::Calls("KrSetFlags");
+    QVERIFY(!saved.isEmpty());
+    const QByteArray block = saved.last().Args.value(1).toByteArray();
+    QCOMPARE(int(block.at(20)), 3);
+    QCOMPARE(block.mid(32, 4), QByteArray::fromHex("10203000"));
 }
 
 QTEST_MAIN(TestMainWindow)
