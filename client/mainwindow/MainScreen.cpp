@@ -14,6 +14,7 @@
 #include "contacts/HotList.h"
 #include "platform/Paths.h"
 #include "platform/Registry.h"
+#include "platform/Shell.h"
 #include "setup/Authentication.h"
 #include "setup/WizardsInfo.h"
 #include "startup/Splash.h"
@@ -453,10 +454,10 @@ void TMainForm::CreateMenus()
     DefaultLItem->setCheckable(true);
 
     HelpItem = bar->addMenu(QString());
-    OnlineItem = HelpItem->addAction(QString());
+    OnlineItem = HelpItem->addAction(QString(), this, [this] { OnlineItemClick(); });
     AboutItem = HelpItem->addAction(QString());
     HelpItem->addSeparator();
-    SysInfoItem = HelpItem->addAction(QString());
+    SysInfoItem = HelpItem->addAction(QString(), this, [this] { SysInfoItemClick(); });
 
     Restore1 = TrayMenu->addAction(QString(), this, [this] {
         if (Tray->PopupMenu())
@@ -944,6 +945,33 @@ void TMainForm::resizeEvent(QResizeEvent* Event)
 {
     QMainWindow::resizeEvent(Event);
     SetConferencePanelWidths(FConferenceLayout);
+}
+
+void TMainForm::changeEvent(QEvent* Event)
+{
+    QMainWindow::changeEvent(Event);
+    // Minimizing hides the window to the tray, once the minimizing is done.
+    if (Event->type() == QEvent::WindowStateChange && isMinimized() && !MainWindowClosing)
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                setWindowState(windowState() & ~Qt::WindowMinimized);
+                TrayButtonClick();
+            },
+            Qt::QueuedConnection);
+}
+
+void TMainForm::OnlineItemClick()
+{
+    QString help = KrCore->GetServerProperty(QStringLiteral("help_url"));
+    if (help.isEmpty())
+        help = ReadResourceText(QStringLiteral("DEFHELP"));
+    TShell::Open(help);
+}
+
+void TMainForm::SysInfoItemClick()
+{
+    TShell::Open(ProgramFolder() + QStringLiteral("/hardwaretest.bat"), true);
 }
 
 void TMainForm::showEvent(QShowEvent* Event)

@@ -239,6 +239,8 @@ public:
     void ActionDSearchExecute();
     void ActionChatExecute();
     void ServerChanged() {}
+    void OnlineItemClick();
+    void SysInfoItemClick();
     int ConfirmAction(const QString& Text, const QString& SettingName);
 
     // -- Languages
@@ -283,6 +285,7 @@ protected:
     void closeEvent(QCloseEvent* Event) override;
     void paintEvent(QPaintEvent* Event) override;
     void resizeEvent(QResizeEvent* Event) override;
+    void changeEvent(QEvent* Event) override;
     void showEvent(QShowEvent* Event) override;
     void hideEvent(QHideEvent* Event) override;
 

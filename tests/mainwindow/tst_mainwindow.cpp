@@ -9,6 +9,7 @@
 #include "mainwindow/MainScreen.h"
 #include "mainwindow/MainScreenParts.h"
 #include "platform/Registry.h"
+#include "platform/Shell.h"
 #include "setup/Authentication.h"
 #include "setup/Login.h"
 #include "setup/WizardsInfo.h"
@@ -91,6 +92,9 @@ private slots:
     void closeToTrayAsksAboutTheConference();
     void exitDuringAConferenceHangsUp();
     void chatSizeAndColourComeBack();
+    void onlineHelp_data();
+    void onlineHelp();
+    void minimizingHidesToTheTray();
     void loginOpensTheAddressBook_data();
     void loginOpensTheAddressBook();
     void bookResultsShowBesideTheLists_data();
@@ -723,6 +727,39 @@ void TestMainWindow::chatSizeAndColourComeBack()
     const QByteArray block = saved.last().Args.value(1).toByteArray();
     QCOMPARE(int(block.at(20)), 3);
     QCOMPARE(block.mid(32, 4), QByteArray::fromHex("10203000"));
+}
+
+void TestMainWindow::onlineHelp_data()
+{
+    QTest::addColumn<QByteArray>("helpUrl");
+    QTest::addColumn<QString>("opened");
+    QTest::newRow("the service's page")
+        << QByteArray("https://help.example/tavrilo") << "https://help.example/tavrilo";
+    QTest::newRow("the built-in one") << QByteArray() << "https://www.pellory.example/help.asp";
+}
+
+void TestMainWindow::onlineHelp()
+{
+    QFETCH(QByteArray, helpUrl);
+    QFETCH(QString, opened);
+    QStringList targets;
+    TShell::InstallRecorder([&](const QString& Target, bool) { targets << Target; });
+    const auto restore = qScopeGuard([] { TShell::RemoveRecorder(); });
+    TOrvantaFake::SetProperty("help_url", helpUrl);
+    CreateForm();
+    FForm->OnlineItem->trigger();
+    QCOMPARE(targets, QStringList{opened});
+}
+
+void TestMainWindow::minimizingHidesToTheTray()
+{
+    CreateForm();
+    FForm->show();
+    FForm->showMinimized();
+    QTRY_VERIFY(FForm->HiddenToTray());
+    QVERIFY(!FForm->isVisible());
+    FForm->RestoreFromTray();
+    QVERIFY(FForm->isVisible() && !FForm->isMinimized());
 }
 
 void TestMainWindow::loginOpensTheAddressBook_data()
