@@ -5,6 +5,8 @@
 #include "TestSupport.h"
 #include "chat/chat.h"
 #include "contacts/AddressBook.h"
+#include "contacts/DirectorySearch.h"
+#include "contacts/History.h"
 #include "contacts/HotList.h"
 #include "mainwindow/MainScreen.h"
 #include "mainwindow/MainScreenParts.h"
@@ -21,6 +23,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScreen>
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
@@ -92,6 +95,7 @@ private slots:
     void closeToTrayAsksAboutTheConference();
     void exitDuringAConferenceHangsUp();
     void chatSizeAndColourComeBack();
+    void sideWindowsShareOnePlace();
     void onlineHelp_data();
     void onlineHelp();
     void minimizingHidesToTheTray();
@@ -727,6 +731,76 @@ void TestMainWindow::chatSizeAndColourComeBack()
     const QByteArray block = saved.last().Args.value(1).toByteArray();
     QCOMPARE(int(block.at(20)), 3);
     QCOMPARE(block.mid(32, 4), QByteArray::fromHex("10203000"));
+}
+
+void TestMainWindow::sideWindowsShareOnePlace()
+{
+    TChatForm chat;
+    THistoryForm history;
+    THotListForm book;
+    TSearchForm search;
+    ChatForm = &chat;
+    HistoryForm = &history;
+    HotListForm = &book;
+    SearchForm = &search;
+    const auto forget = qScopeGuard([] {
+        ChatForm = nullptr;
+        HistoryForm = nullptr;
+        HotListForm = nullptr;
+        SearchForm = nullptr;
+    });
+    CreateForm();
+    // Placed beside the main window, as high as it, or at the screen's edge
+    // when there is no room.
+    const QRect main = FForm->frameGeometry();
+    const int screenWidth = QGuiApplication::primaryScreen()->geometry().width();
+    for (QWidget* window : std::initializer_list<QWidget*>{&chat, &history, &book, &search}) {
+        const int fit = window == &chat ? chat.width() : book.width();
+        QCOMPARE(window->x(), qMin(main.right() + 1, screenWidth - fit));
+        QVERIFY(qAbs(window->y() - main.top()) <= 4); // the frame may settle after showing
+        QCOMPARE(window->height(), FForm->height());
+    }
+    FForm->show();
+
+    // Not logged in: the book's button asks for the login instead.
+    Post(KR_WM_STATUS, Connected);
+    bool asked = false;
+    WhenModal([&](QWidget* Dialog) {
+        asked = true;
+        Dialog->close();
+    });
+    FForm->ActionBook->trigger();
+    QVERIFY(asked);
+    QVERIFY(!book.isVisible());
+
+    LogIn(); // opens the address book
+    QVERIFY(book.isVisible());
+    FForm->ActionBook->trigger();
+    QVERIFY(!book.isVisible());
+    FForm->ActionBook->trigger();
+    QVERIFY(book.isVisible());
+
+    // History takes the book's place; the chat then hides it and the others
+    // move to where it was.
+    book.move(100, 50);
+    history.move(300, 70);
+    search.move(500, 90);
+    FForm->ActionHistory->trigger();
+    QVERIFY(history.isVisible() && !book.isVisible());
+    QCOMPARE(history.pos(), QPoint(100, 50));
+    history.move(120, 60);
+    FForm->ActionChat->trigger();
+    QVERIFY(chat.isVisible() && !history.isVisible());
+    QCOMPARE(book.pos(), QPoint(120, 60));
+    QCOMPARE(search.pos(), QPoint(120, 60));
+    QVERIFY(FForm->ActionChat->isChecked());
+
+    // Coming back from the tray with the history shown hides the other lists.
+    FForm->ActionHistory->trigger();
+    search.show();
+    FForm->TrayButtonClick();
+    FForm->RestoreFromTray();
+    QVERIFY(history.isVisible() && !search.isVisible() && !book.isVisible());
 }
 
 void TestMainWindow::onlineHelp_data()
