@@ -9,10 +9,22 @@
 class TKrCore;
 
 // What an add or delete request asked for.
-enum TActionEnum : quint8 { aeNone = 0, aeAdd = 1, aeDelete = 2 };
+enum TActionEnum : quint8
+{
+    aeNone = 0,
+    aeAdd = 1,
+    aeDelete = 2
+};
 
 // The result of a request as the service reports it.
-enum TBookMessages { bmDone, bmNotFound, bmNotValid, bmAlreadyListed, bmDatabaseError };
+enum TBookMessages
+{
+    bmDone,
+    bmNotFound,
+    bmNotValid,
+    bmAlreadyListed,
+    bmDatabaseError
+};
 
 // One listed user.
 struct TBookRecord
