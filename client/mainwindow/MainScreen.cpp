@@ -8,6 +8,7 @@
 #include "ImageLists.h"
 #include "MainScreenParts.h"
 #include "chat/chat.h"
+#include "contacts/AddressBook.h"
 #include "contacts/DirectorySearch.h"
 #include "contacts/History.h"
 #include "contacts/HotList.h"
@@ -150,7 +151,8 @@ void TStatusPanel::SetPanelWidth(int Width)
 // ---- Creation ------------------------------------------------------------------
 
 TMainForm::TMainForm(QWidget* Parent)
-    : QMainWindow(Parent), KrCore(new TKrCore(this)), IncCallMessage(this)
+    : QMainWindow(Parent), KrCore(new TKrCore(this)), KrBooks(new TKrBooks(this)),
+      IncCallMessage(this)
 {
     MainForm = this;
     MainWindowClosing = true;
@@ -221,6 +223,14 @@ void TMainForm::CreateComponents()
     };
     KrCore->OnCommand = [this](TKrCore* Sender, const QString& Command, const QString& User) {
         KrCoreCommand(Sender, Command, User);
+    };
+    KrBooks->SetKrCore(KrCore);
+    KrBooks->OnBookNotify = [this](const QString& Name, TActionEnum Action, TBookMessages Message) {
+        KrBooksBookNotify(Name, Action, Message);
+    };
+    KrBooks->OnStatusNotify = [this](TKrBooks*, const QString& ID, int Status) {
+        if (OnStatusResultHook)
+            OnStatusResultHook(ID, Status);
     };
     // The window has no place for further participants of a multi-party call.
     KrCore->OnMultiConnect = [](TKrCore*) -> IVideoPanel* { return nullptr; };

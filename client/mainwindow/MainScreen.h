@@ -22,6 +22,7 @@ class QTimer;
 class QToolButton;
 class TIncommingStarter;
 class TInfoFormForm;
+class TKrBooks;
 class TMissedForm;
 class TMainForm;
 class TOfflineFrame;
@@ -84,6 +85,7 @@ public:
     static std::function<quint32()> TickCount;
 
     TKrCore* KrCore;
+    TKrBooks* KrBooks;
     TKrMessageDlg IncCallMessage;
 
     // Controls
@@ -192,6 +194,7 @@ public:
     void StatTimerTimer();
     void QualityTimerTimer();
     void CallTimerTimer();
+    void KrBooksBookNotify(const QString& sName, int eAction, int BookMessage);
 
     // -- Calls
     void ActionConnectExecute();

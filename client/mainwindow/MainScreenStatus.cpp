@@ -5,6 +5,7 @@
 
 #include "Missed.h"
 #include "chat/chat.h"
+#include "contacts/AddressBook.h"
 #include "contacts/DirectorySearch.h"
 #include "contacts/History.h"
 #include "contacts/HotList.h"
@@ -62,6 +63,7 @@ void TMainForm::KrStatusModeChange(TKrCore*, TKrTransition CMC)
             FInfoForm->reject();
         RefreshLoginDialog();
         KrCore->WriteSetting(QStringLiteral("Lastlogin"), TKrValue::Text(FLoginName));
+        KrBooks->ClearAll();
         FShowsHint = true;
         CallingID->setEditText(LoadLocalizedString(54877));
         SetStatusPanel0(FormatText(LoadLocalizedString(54870), {KrCore->MyDisplayName()}), 1);
@@ -87,6 +89,7 @@ void TMainForm::KrStatusModeChange(TKrCore*, TKrTransition CMC)
         }
         FMissedCount = 0;
         FConferenceName.clear();
+        KrBooks->ClearAll();
         SetStatusPanel0(LoadLocalizedString(54934), 0);
         SetTray(4, LoadLocalizedString(54934));
         break;
@@ -257,6 +260,36 @@ void TMainForm::UpdateControls()
     ActionHistory->setEnabled(m != 0);
     ActionBook->setEnabled(m != 0);
     ActionChat->setEnabled(m != 0);
+}
+
+void TMainForm::KrBooksBookNotify(const QString& sName, int eAction, int BookMessage)
+{
+    const bool listShown = (HotListForm && HotListForm->isVisible()) ||
+                           (SearchForm && SearchForm->isVisible()) ||
+                           (HistoryForm && HistoryForm->isVisible());
+    if (!listShown)
+        return;
+    int id = 0;
+    switch (BookMessage) {
+    case bmDone:
+        id = eAction == aeAdd ? 54890 : 54891;
+        break;
+    case bmNotFound:
+        id = 54892;
+        break;
+    case bmNotValid:
+        id = 54893;
+        break;
+    case bmAlreadyListed:
+        id = 54894;
+        break;
+    case bmDatabaseError:
+        id = 54864;
+        break;
+    default:
+        return;
+    }
+    IncCallMessage.MessageDlg(FormatText(LoadLocalizedString(id), {sName}), mtInformation, mbOK);
 }
 
 void TMainForm::StatTimerTimer()

@@ -23,7 +23,13 @@ TServiceUser StatusChange(const TDemoDirectory& Directory, const QString& UserId
 class TDemoConnection : public QObject, public IServiceConnection
 {
 public:
-    enum class TCallState { None, Offered, Calling, Up };
+    enum class TCallState
+    {
+        None,
+        Offered,
+        Calling,
+        Up
+    };
 
     TDemoConnection(TDemoService* Service, IServiceClient* Client, bool Usable)
         : FService(Service), FClient(Client)
@@ -50,7 +56,10 @@ public:
     IServiceClient* Client() const { return FClient; }
 
     // Runs Action on the engine's thread after Ms, unless this connection is gone by then.
-    void Later(int Ms, std::function<void()> Action) { QTimer::singleShot(Ms, this, std::move(Action)); }
+    void Later(int Ms, std::function<void()> Action)
+    {
+        QTimer::singleShot(Ms, this, std::move(Action));
+    }
 
     // -- IServiceConnection
     void Login(const QByteArray& UserId, const QByteArray& Password, bool AutoLogin) override
@@ -176,6 +185,15 @@ public:
         FDropped = true;
         Later(0, [this] { FClient->ServiceDisconnected(); });
     }
+    void SendList(int Kind)
+    {
+        if (Kind == 1)
+            FClient->ListArrived(1, ToUsers(Directory()->AddressBook(FUserId)));
+        else if (Kind >= 3 && Kind <= 5)
+            FClient->ListArrived(Kind, ToUsers(Directory()->History(FUserId, Kind)));
+        else
+            FClient->ListArrived(Kind, {});
+    }
 
 private:
     TDemoDirectory* Directory() const { return FService->Directory(); }
@@ -186,15 +204,6 @@ private:
         const QString user = std::exchange(FUserId, QString());
         Directory()->SetPresence(user, 0, QString());
         FService->NotifyWatchers(user);
-    }
-    void SendList(int Kind)
-    {
-        if (Kind == 1)
-            FClient->ListArrived(1, ToUsers(Directory()->AddressBook(FUserId)));
-        else if (Kind >= 3 && Kind <= 5)
-            FClient->ListArrived(Kind, ToUsers(Directory()->History(FUserId, Kind)));
-        else
-            FClient->ListArrived(Kind, {});
     }
     static QList<TServiceUser> ToUsers(const QList<TDirectoryUser>& Users)
     {
@@ -292,7 +301,8 @@ bool TDemoConnection::Call(int, const QByteArray& Name, const QByteArray&)
     if (conference) {
         // Conferences that a friend played by the service runs are open to join.
         for (const TDirectoryUser& user : Directory()->AddressBook(FUserId)) {
-            if (user.Status == 5 && user.Conference == target && !FService->ConnectionOf(user.UserId)) {
+            if (user.Status == 5 && user.Conference == target &&
+                !FService->ConnectionOf(user.UserId)) {
                 FPeer = user.UserId;
                 Later(FService->Timings.AnswerMs, [this, serial] {
                     if (FCallSerial == serial && FState == TCallState::Calling)
@@ -587,8 +597,12 @@ void TDemoService::NotifyWatchers(const QString& UserId)
     for (const QString& watcher : FDirectory->Watchers(UserId))
         if (TDemoConnection* connection = ConnectionOf(watcher))
             connection->Later(0, [connection, change] {
-                if (!connection->UserId().isEmpty())
-                    connection->Client()->ListArrived(10, {change});
+                if (connection->UserId().isEmpty())
+                    return;
+                connection->Client()->ListArrived(10, {change});
+                // Like a real server, send the watcher's address book again so
+                // that its friends list shows the new presence.
+                connection->SendList(1);
             });
 }
 
@@ -602,7 +616,8 @@ void TDemoService::ChangeSomePresence()
         for (const TDirectoryUser& friendUser : FDirectory->AddressBook(connection->UserId())) {
             const auto account = FDirectory->Account(friendUser.UserId);
             if (account && account->Role == QLatin1String("user") &&
-                !ConnectionOf(friendUser.UserId) && friendUser.Status >= 0 && friendUser.Status <= 2)
+                !ConnectionOf(friendUser.UserId) && friendUser.Status >= 0 &&
+                friendUser.Status <= 2)
                 candidates << friendUser.UserId;
         }
     if (candidates.isEmpty())

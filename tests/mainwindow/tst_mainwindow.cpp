@@ -4,6 +4,8 @@
 #include "OrvantaFake.h"
 #include "TestSupport.h"
 #include "chat/chat.h"
+#include "contacts/AddressBook.h"
+#include "contacts/HotList.h"
 #include "mainwindow/MainScreen.h"
 #include "mainwindow/MainScreenParts.h"
 #include "platform/Registry.h"
@@ -89,6 +91,10 @@ private slots:
     void closeToTrayAsksAboutTheConference();
     void exitDuringAConferenceHangsUp();
     void chatSizeAndColourComeBack();
+    void loginOpensTheAddressBook_data();
+    void loginOpensTheAddressBook();
+    void bookResultsShowBesideTheLists_data();
+    void bookResultsShowBesideTheLists();
 
 private:
     void CreateForm();
@@ -717,6 +723,67 @@ void TestMainWindow::chatSizeAndColourComeBack()
     const QByteArray block = saved.last().Args.value(1).toByteArray();
     QCOMPARE(int(block.at(20)), 3);
     QCOMPARE(block.mid(32, 4), QByteArray::fromHex("10203000"));
+}
+
+void TestMainWindow::loginOpensTheAddressBook_data()
+{
+    QTest::addColumn<bool>("inTray");
+    QTest::newRow("window shown") << false;
+    QTest::newRow("hidden in the tray") << true;
+}
+
+void TestMainWindow::loginOpensTheAddressBook()
+{
+    QFETCH(bool, inTray);
+    THotListForm book;
+    HotListForm = &book;
+    const auto forget = qScopeGuard([] { HotListForm = nullptr; });
+    CreateForm();
+    if (inTray)
+        FForm->TrayButtonClick();
+    LogIn();
+    QCOMPARE(book.isVisible(), !inTray);
+}
+
+void TestMainWindow::bookResultsShowBesideTheLists_data()
+{
+    QTest::addColumn<bool>("add");
+    QTest::addColumn<int>("eventCode");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("added") << true << 1536 << "User ann@x was added to your address book.";
+    QTest::newRow("deleted") << false << 1536 << "User ann@x was deleted from your address book.";
+    QTest::newRow("not found") << true << 1539 << "User ann@x not found.";
+    QTest::newRow("not valid") << true << 1537 << "User ann@x not valid.";
+    QTest::newRow("already there") << true << 1538 << "User ann@x is already in your address book.";
+    QTest::newRow("database") << true << 1540 << "Data base error. Address to developers.";
+}
+
+void TestMainWindow::bookResultsShowBesideTheLists()
+{
+    QFETCH(bool, add);
+    QFETCH(int, eventCode);
+    QFETCH(QString, text);
+    THotListForm book;
+    HotListForm = &book;
+    const auto forget = qScopeGuard([] { HotListForm = nullptr; });
+    CreateForm();
+    LogIn();
+    const auto request = [&](int Number) {
+        TOrvantaFake::QueueResults("KrAddressBook", {Number, 0});
+        if (add)
+            FForm->KrBooks->AddFriendByEmail(QStringLiteral("ann@x"));
+        else
+            FForm->KrBooks->DeleteFriend(QStringLiteral("ann@x"), QStringLiteral("ann@x"));
+        Post(KR_WM_STATUS, Online | quint32(eventCode), Number);
+    };
+    book.hide(); // the login opened it
+    TKrMessageDlg::ClearShownMessages();
+    request(7); // no list window open: nothing to say
+    QVERIFY(Shown().isEmpty());
+    book.show();
+    request(8);
+    QCOMPARE(Shown(), QStringList{text});
+    QCOMPARE(TKrMessageDlg::ShownMessages().first().DlgType, mtInformation);
 }
 
 QTEST_MAIN(TestMainWindow)

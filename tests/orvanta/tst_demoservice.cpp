@@ -54,7 +54,8 @@ public:
     }
     void CommandArrived(const QByteArray& From, const QByteArray& Command) override
     {
-        Log << QStringLiteral("command %1 %2").arg(QString::fromUtf8(From), QString::fromUtf8(Command));
+        Log << QStringLiteral("command %1 %2")
+                   .arg(QString::fromUtf8(From), QString::fromUtf8(Command));
     }
     void PeerFrame(const QImage& Frame) override { LastFrame = Frame; }
     void PeerAudio(const QByteArray& Pcm) override { Audio << Pcm; }
@@ -221,6 +222,9 @@ void TestDemoService::twoClientsCallEachOther()
     auto alice = LogIn("alice@demo.pellory", "alice");
     auto bob = LogIn("bob@demo.pellory", "bob");
     QTRY_VERIFY(alice->Client.Saw("list 10 1")); // bob came online: alice watches him
+    // ... and her address book comes again, showing him online.
+    const int change = int(alice->Client.Log.indexOf(QStringLiteral("list 10 1")));
+    QTRY_VERIFY(alice->Client.Log.mid(change).filter(QStringLiteral("list 1 ")).size() >= 1);
 
     QVERIFY(alice->Connection->Call(0, "bob@demo.pellory", QByteArray()));
     QTRY_VERIFY(bob->Client.Saw("offered alice@demo.pellory 0"));
