@@ -107,7 +107,7 @@ private:
 
     std::unique_ptr<TTestPlatformRoot> FRoot;
     std::unique_ptr<TMainForm> FMain;
-    std::unique_ptr<TKrBooks> FBooks;
+    TKrBooks* FBooks = nullptr; // the main window's
     std::unique_ptr<THotListForm> FForm;
 };
 
@@ -129,11 +129,10 @@ void TestHotList::init()
     });
     FMain = std::make_unique<TMainForm>();
     FMain->setAttribute(Qt::WA_DontShowOnScreen);
-    FBooks = std::make_unique<TKrBooks>();
-    FBooks->SetKrCore(FMain->KrCore);
+    FBooks = FMain->KrBooks;
     FForm = std::make_unique<THotListForm>();
     FForm->setAttribute(Qt::WA_DontShowOnScreen);
-    FForm->KrBooks = FBooks.get();
+    FForm->KrBooks = FBooks;
     FForm->KrCore = FMain->KrCore;
     HotListForm = FForm.get();
 }
@@ -141,7 +140,7 @@ void TestHotList::init()
 void TestHotList::cleanup()
 {
     FForm.reset();
-    FBooks.reset();
+    FBooks = nullptr;
     FMain.reset();
     TKrMessageDlg::RemoveScript();
     TOrvantaFake::Reset();
@@ -220,7 +219,7 @@ void TestHotList::addButtonSendsOnlyValidAddresses()
     QFETCH(QString, sent);
     LogIn();
     TOrvantaFake::Reset();
-    TAddNewForm dialog(FBooks.get());
+    TAddNewForm dialog(FBooks);
     dialog.SeSkinEdit1->setText(typed);
     dialog.AddButtonClick();
     if (sent.isEmpty()) {
