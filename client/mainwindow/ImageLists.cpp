@@ -69,6 +69,30 @@ QList<QIcon> MakeStatusImages()
             Dot(QColor(150, 80, 200)),  Dot(QColor(40, 110, 220)), Dot(QColor(220, 90, 40))};
 }
 
+QList<QIcon> MakeUserStatusImages()
+{
+    const QList<QIcon> status = MakeStatusImages();
+    const QIcon unknown = Draw({16, 16}, [](QPainter& P) {
+        P.setPen(QPen(QColor(110, 110, 110), 1));
+        P.setBrush(QColor(235, 235, 235));
+        P.drawEllipse(QRectF(2.5, 2.5, 11, 11));
+        P.setPen(QColor(80, 80, 80));
+        P.drawText(QRectF(2, 2, 12, 12), Qt::AlignCenter, QStringLiteral("?"));
+    });
+    const auto arrow = [](bool Down) {
+        return Draw({16, 16}, [Down](QPainter& P) {
+            QPainterPath path;
+            path.moveTo(4, Down ? 6 : 10);
+            path.lineTo(12, Down ? 6 : 10);
+            path.lineTo(8, Down ? 11 : 5);
+            path.closeSubpath();
+            P.fillPath(path, QColor(60, 60, 60));
+        });
+    };
+    return {status.value(0), status.value(1), status.value(2), unknown,
+            status.value(3), status.value(5), arrow(true),     arrow(false)};
+}
+
 QList<QIcon> MakeButtonImages()
 {
     const QIcon speaker = Draw({16, 16}, [](QPainter& P) {

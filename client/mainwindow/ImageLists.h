@@ -13,6 +13,10 @@ QList<QIcon> MakeQualityImages();
 // A user's status: 0 offline, 1 online, 2 in conference, 3 multicasting,
 // 4 broadcasting, 5 owns a group conference.
 QList<QIcon> MakeStatusImages();
+// The address book's state images: 0 offline, 1 online, 2 busy, 3 unknown,
+// 4 multicasting, 5 owns a group conference; 6 and 7 the fold button's
+// "fold in" and "fold out" glyphs.
+QList<QIcon> MakeUserStatusImages();
 // Media buttons: 0 speaker on, 1 speaker muted, 2 video on, 3 video off,
 // 4 microphone on, 5 microphone off.
 QList<QIcon> MakeButtonImages();
