@@ -258,6 +258,11 @@ void TDemoConnection::DoLogin(const QString& User, const QString& Password, bool
     FAutoLogin = AutoLogin ? 1 : 0;
     Directory()->SetPresence(FUserId, 1, QString());
     FClient->LoginAccepted({FUserId.toUtf8(), account->DisplayName, account->Flags, FAutoLogin});
+    // The address book follows the login unasked, as it does every presence change.
+    Later(0, [this] {
+        if (!FUserId.isEmpty())
+            SendList(1);
+    });
     FClient->PropertiesChanged();
     FService->NotifyWatchers(FUserId);
 
@@ -276,13 +281,16 @@ void TDemoConnection::DoLogin(const QString& User, const QString& Password, bool
     });
 }
 
-bool TDemoConnection::Call(int, const QByteArray& Name, const QByteArray&)
+bool TDemoConnection::Call(int ConferenceType, const QByteArray& Name, const QByteArray&)
 {
     if (FUserId.isEmpty() || FState != TCallState::None)
         return false;
     QString target = QString::fromUtf8(Name);
-    const bool conference = target.startsWith(QLatin1String("@c_"));
-    if (conference)
+    // A conference is named with "@c_" in front, or asked for to join (type 12) by its name.
+    constexpr int JoinConference = 12;
+    const bool prefixed = target.startsWith(QLatin1String("@c_"));
+    const bool conference = prefixed || ConferenceType == JoinConference;
+    if (prefixed)
         target = target.mid(3);
     FState = TCallState::Calling;
     FPeer = target;
