@@ -40,6 +40,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSlider>
 #include <QStatusBar>
@@ -229,6 +230,15 @@ void TMainForm::CreateComponents()
     KrBooks->OnBookNotify = [this](const QString& Name, TActionEnum Action, TBookMessages Message) {
         KrBooksBookNotify(Name, Action, Message);
     };
+    KrBooks->OnUserList = [this](TKrBooks*, unsigned BookID) { KrBooksUserList(BookID); };
+    KrCore->OnUserDetail = [](TKrCore*, const QString& UID) {
+        if (HotListForm && HotListForm->isVisible())
+            HotListForm->ShowUserDetails(UID);
+    };
+    KrCore->OnUserPicture = [](TKrCore*, const QString& UID) {
+        if (HotListForm)
+            HotListForm->ShowUserPicture(UID);
+    };
     KrBooks->OnStatusNotify = [this](TKrBooks*, const QString& ID, int Status) {
         if (OnStatusResultHook)
             OnStatusResultHook(ID, Status);
@@ -282,12 +292,15 @@ void TMainForm::CreateActions()
     ActionStatusPanel = plain();
     ActionHardware = plain();
     ActionNetwork = plain();
-    ActionBook = action([this] { ActionBookExecute(); });
+    ActionBook = action([this] { ActionBookExecute(); }, true); // the window checks it
     ActionHistory = action([this] { ActionHistoryExecute(); });
     ActionDSearch = action([this] { ActionDSearchExecute(); });
     ActionChat = action([this] { ActionChatExecute(); }, true); // the chat window checks it
     ActionShowSelfProfile = plain();
-    ActionShowUserProfile = plain();
+    ActionShowUserProfile = action([] {
+        if (HotListForm && HotListForm->isVisible())
+            HotListForm->OpenSelectedProfile();
+    });
 }
 
 void TMainForm::CreateControls()
@@ -534,6 +547,10 @@ void TMainForm::FormCreate()
 
     // 10.
     Localize();
+    if (HotListForm) {
+        HotListForm->KrBooks = KrBooks;
+        HotListForm->KrCore = KrCore;
+    }
     if (ChatForm) {
         ChatForm->KrCore = KrCore;
         ChatForm->ChatAction = ActionChat;
@@ -991,6 +1008,7 @@ void TMainForm::hideEvent(QHideEvent* Event)
 void TMainForm::ToggleSideWindow(QWidget* Target)
 {
     const int mode = KrCore->StatusMode();
+    const auto done = qScopeGuard([this] { SideWindowsChanged(); });
     if (mode == 1) {
         ActionLogin->trigger();
         return;
@@ -1027,6 +1045,13 @@ void TMainForm::ActionBookExecute()
     ToggleSideWindow(HotListForm);
 }
 
+void TMainForm::SideWindowsChanged()
+{
+    // The actions show whether their window is open, also when a command opened nothing.
+    ActionBook->setChecked(HotListForm && HotListForm->isVisible());
+    ActionChat->setChecked(ChatForm && ChatForm->isVisible());
+}
+
 void TMainForm::ActionHistoryExecute()
 {
     ToggleSideWindow(HistoryForm);
@@ -1040,8 +1065,6 @@ void TMainForm::ActionDSearchExecute()
 void TMainForm::ActionChatExecute()
 {
     ToggleSideWindow(ChatForm);
-    // The action shows whether the window is open, also when it opened nothing.
-    ActionChat->setChecked(ChatForm && ChatForm->isVisible());
 }
 
 void TMainForm::HideSideLists()

@@ -194,6 +194,7 @@ public:
     void StatTimerTimer();
     void QualityTimerTimer();
     void CallTimerTimer();
+    void KrBooksUserList(unsigned BookID);
     void KrBooksBookNotify(const QString& sName, int eAction, int BookMessage);
 
     // -- Calls
@@ -310,6 +311,7 @@ private:
     void SetStatusPanel0(const QString& Text, int ImageIndex);
     void SetConferencePanelWidths(bool InConference);
     void ToggleSideWindow(QWidget* Target);
+    void SideWindowsChanged();
     bool CameraSelected() const;
     void StartDelayedLogin();
     void HideSideLists();

@@ -23,9 +23,11 @@
 #include <QLabel>
 #include <QMenu>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTime>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeWidget>
 
 void TMainForm::KrStatusModeChange(TKrCore*, TKrTransition CMC)
 {
@@ -68,6 +70,11 @@ void TMainForm::KrStatusModeChange(TKrCore*, TKrTransition CMC)
         CallingID->setEditText(LoadLocalizedString(54877));
         SetStatusPanel0(FormatText(LoadLocalizedString(54870), {KrCore->MyDisplayName()}), 1);
         SetTray(5, LoadLocalizedString(54931));
+        if (HotListForm) {
+            HotListForm->SeSkinButton3->setEnabled(KrCore->Rights().count(arModifyAB) != 0);
+            HotListForm->ClearSelection();
+            HotListForm->SeSkinButton5Click(nullptr); // the online friends
+        }
         if (!FHiddenToTray && !(HotListForm && HotListForm->isVisible())) {
             if (isVisible()) {
                 activateWindow();
@@ -89,6 +96,10 @@ void TMainForm::KrStatusModeChange(TKrCore*, TKrTransition CMC)
         }
         FMissedCount = 0;
         FConferenceName.clear();
+        if (HotListForm) {
+            HotListForm->SeSkinButton3->setEnabled(false);
+            HotListForm->UserList->clear();
+        }
         KrBooks->ClearAll();
         SetStatusPanel0(LoadLocalizedString(54934), 0);
         SetTray(4, LoadLocalizedString(54934));
@@ -243,6 +254,8 @@ void TMainForm::UpdateControls()
     ActionPlayAudio->setEnabled(
         selected(KrCore->CurrentAudioRender(), KrCore->AudioRenderDevices()));
     ActionLogin->setEnabled((m == 1 || m == 2) && !KrCore->LoginPending() && !FLoginBusy);
+    if (ActionLogin->isEnabled() && HotListForm)
+        HotListForm->ClearSelection();
     ActionLogin->setText(LoadLocalizedString(m > 1 ? 54871 : 55306));
     const bool statusPanel = m == 3 || m == 4 || FBusySignal || m == 0;
     ActionStatusPanel->setVisible(statusPanel);
@@ -260,6 +273,13 @@ void TMainForm::UpdateControls()
     ActionHistory->setEnabled(m != 0);
     ActionBook->setEnabled(m != 0);
     ActionChat->setEnabled(m != 0);
+}
+
+void TMainForm::KrBooksUserList(unsigned BookID)
+{
+    // The search and history windows take theirs once they exist.
+    if (BookID == 1 && HotListForm)
+        HotListForm->RefreshFromBook();
 }
 
 void TMainForm::KrBooksBookNotify(const QString& sName, int eAction, int BookMessage)

@@ -3,6 +3,8 @@
 #include "ModalSupport.h"
 #include "TestSupport.h"
 #include "chat/chat.h"
+#include "contacts/AddNew.h"
+#include "contacts/HotList.h"
 #include "mainwindow/FormIncomming.h"
 #include "mainwindow/MainScreen.h"
 #include "mainwindow/Missed.h"
@@ -23,6 +25,7 @@
 #include <QScopeGuard>
 #include <QTest>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <memory>
 
 class TestMainWindowEndToEnd : public QObject
@@ -44,6 +47,7 @@ private slots:
     void autoAnswerTakesPlainCallsOnly();
     void callsWhileSettingUpAreRefused();
     void chatWithTheEchoPeer();
+    void addressBookAfterLogin();
 
 private:
     void CreateForm();
@@ -396,6 +400,76 @@ void TestMainWindowEndToEnd::chatWithTheEchoPeer()
     FForm->ActionDisconnect->trigger();
     QTRY_COMPARE(FForm->StatusMode(), 2);
     QVERIFY(!chat.ChatEdit->isEnabled() && !chat.SendButton->isEnabled());
+}
+
+namespace {
+
+QTreeWidgetItem* FriendItem(const THotListForm& Book, const QString& UserId)
+{
+    for (int i = 0; i < Book.UserList->topLevelItemCount(); ++i)
+        if (Book.UserList->topLevelItem(i)->text(1) == UserId)
+            return Book.UserList->topLevelItem(i);
+    return nullptr;
+}
+
+} // namespace
+
+void TestMainWindowEndToEnd::addressBookAfterLogin()
+{
+    THotListForm book;
+    HotListForm = &book;
+    const auto forget = qScopeGuard([] { HotListForm = nullptr; });
+    TKrMessageDlg::InstallScript([](const TShownMessage& Message) {
+        return Message.Buttons & mbYes ? int(mrYes) : int(mrOk);
+    });
+    CreateForm();
+    LogIn(Alice, QStringLiteral("alice"));
+    QVERIFY(book.isVisible());
+
+    // The online friends, each with the picture of its state.
+    QTRY_VERIFY(FriendItem(book, QStringLiteral("echo@demo.pellory")));
+    QVERIFY(FriendItem(book, QStringLiteral("erin@demo.pellory")));
+    for (int i = 0; i < book.UserList->topLevelItemCount(); ++i)
+        QVERIFY(!book.UserList->topLevelItem(i)->icon(0).isNull());
+
+    // Add a friend by e-mail and hear about it.
+    TKrMessageDlg::ClearShownMessages();
+    WhenModal([](QWidget* Dialog) {
+        auto add = qobject_cast<TAddNewForm*>(Dialog);
+        QVERIFY(add);
+        add->SeSkinEdit1->setText(QStringLiteral("lena_ross@demo.pellory"));
+        add->AddButton->click();
+    });
+    book.SeSkinButton3Click();
+    const QString added =
+        QStringLiteral("User lena_ross@demo.pellory was added to your address book.");
+    QTRY_VERIFY(!TKrMessageDlg::ShownMessages().isEmpty());
+    QCOMPARE(TKrMessageDlg::ShownMessages().last().Text, added);
+    book.SeSkinButton6Click(nullptr); // all friends
+    QTRY_VERIFY(FriendItem(book, QStringLiteral("lena_ross@demo.pellory")));
+
+    // ... and delete it again.
+    book.UserList->setCurrentItem(FriendItem(book, QStringLiteral("lena_ross@demo.pellory")));
+    TKrMessageDlg::ClearShownMessages();
+    book.SeSkinButton4Click();
+    QTRY_VERIFY(!FriendItem(book, QStringLiteral("lena_ross@demo.pellory")));
+    QTRY_VERIFY(!TKrMessageDlg::ShownMessages().isEmpty());
+    QVERIFY(TKrMessageDlg::ShownMessages().last().Text.contains(QStringLiteral("was deleted")));
+
+    // A double click calls the friend.
+    book.UserList->setCurrentItem(FriendItem(book, QStringLiteral("echo@demo.pellory")));
+    book.UserListDblClick();
+    QTRY_COMPARE(FForm->StatusMode(), 4);
+    QCOMPARE(FForm->KrCore->PeerName(), QStringLiteral("echo@demo.pellory"));
+    FForm->ActionDisconnect->trigger();
+    QTRY_COMPARE(FForm->StatusMode(), 2);
+
+    // On a friend who runs a group conference, it joins the conference.
+    book.UserList->setCurrentItem(FriendItem(book, QStringLiteral("erin@demo.pellory")));
+    book.UserListDblClick();
+    QCOMPARE(FForm->CallTarget(), QStringLiteral("design-review"));
+    QCOMPARE(FForm->KrCore->ConferenceType(), ctHotQuery);
+    QTRY_COMPARE(FForm->StatusMode(), 4);
 }
 
 QTEST_MAIN(TestMainWindowEndToEnd)

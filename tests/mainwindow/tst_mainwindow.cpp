@@ -758,7 +758,8 @@ void TestMainWindow::sideWindowsShareOnePlace()
         const int fit = window == &chat ? chat.width() : book.width();
         QCOMPARE(window->x(), qMin(main.right() + 1, screenWidth - fit));
         QVERIFY(qAbs(window->y() - main.top()) <= 4); // the frame may settle after showing
-        QCOMPARE(window->height(), FForm->height());
+        if (window->minimumHeight() != window->maximumHeight()) // the book keeps its own size
+            QCOMPARE(window->height(), FForm->height());
     }
     FForm->show();
 
