@@ -5,8 +5,8 @@
 #include "contacts/AddNew.h"
 #include "contacts/AddressBook.h"
 #include "contacts/HotList.h"
+#include "mainwindow/MainFormFixture.h"
 #include "mainwindow/MainScreen.h"
-#include "platform/Registry.h"
 #include "startup/StartupValues.h"
 #include "ui/MessageDlg.h"
 
@@ -23,10 +23,8 @@
 
 namespace {
 
-constexpr quint32 Connected = KR_STATUS_CONNECTED;
-constexpr quint32 Online = KR_STATUS_CONNECTED | KR_STATUS_LOGGED_IN;
-constexpr int CommunicatorAccount = 0x11;
-constexpr int ModifyBookRight = 0x200;
+using MainFormFixture::CommunicatorAccount;
+using MainFormFixture::ModifyBookRight;
 
 struct TFriend
 {
@@ -115,18 +113,7 @@ void TestHotList::init()
 {
     FRoot = std::make_unique<TTestPlatformRoot>();
     TOrvantaFake::Reset();
-    TOrvantaFake::SetProcess(KR_OP_GET, "Sender\\VideoCapture\\Cameras", 0,
-                             QVariantList{QByteArray("Camera")});
-    TOrvantaFake::SetTexts("KrGetCurrentVideoCapture", {"Camera"});
-    TOrvantaFake::SetProcess(KR_OP_RUN, "Protocol\\Call", 0);
-    StartupValues = {};
-    TRegistry registry(HKEY_CURRENT_USER);
-    QVERIFY(registry.OpenKey(QStringLiteral("\\Software\\Orvanta\\Tavrilo"), true));
-    QVERIFY(registry.WriteInteger(QStringLiteral("Initialized"), 3));
-    TKrMessageDlg::ClearShownMessages();
-    TKrMessageDlg::InstallScript([](const TShownMessage& Message) {
-        return Message.Buttons & mbYes ? int(mrYes) : int(mrOk);
-    });
+    MainFormFixture::PrepareEngine();
     FMain = std::make_unique<TMainForm>();
     FMain->setAttribute(Qt::WA_DontShowOnScreen);
     FBooks = FMain->KrBooks;
@@ -150,12 +137,7 @@ void TestHotList::cleanup()
 // Logging in shows the address book window, as the main window does.
 void TestHotList::LogIn(int Flags)
 {
-    TOrvantaFake::SetResult("KrGetMyName", Flags);
-    TOrvantaFake::SetTexts("KrGetMyName", {"alice@demo.pellory", "Alice", ""});
-    PostMessage(FMain->KrCore->MessageObject()->Handle(), KR_WM_STATUS, Connected, 0);
-    PostMessage(FMain->KrCore->MessageObject()->Handle(), KR_WM_STATUS, Online, 0);
-    QCoreApplication::sendPostedEvents();
-    QCOMPARE(FMain->StatusMode(), 2);
+    MainFormFixture::LogIn(*FMain, "alice@demo.pellory", Flags);
     QVERIFY(FForm->isVisible());
 }
 
@@ -242,12 +224,8 @@ void TestHotList::addDialogStartsWithThePrivatePeer()
     LogIn();
     FMain->CallingID->setEditText(QStringLiteral("carol@demo.pellory"));
     FMain->ActionConnect->trigger();
-    const auto post = [this](quint32 Msg, WPARAM WParam) {
-        PostMessage(FMain->KrCore->MessageObject()->Handle(), Msg, WParam, 0);
-        QCoreApplication::sendPostedEvents();
-    };
-    post(KR_WM_STATUS, Online | KR_STATUS_LINK_UP);
-    post(KR_WM_CALL, KR_CALL_ESTABLISHED);
+    MainFormFixture::Post(*FMain, KR_WM_STATUS, MainFormFixture::Online | KR_STATUS_LINK_UP);
+    MainFormFixture::Post(*FMain, KR_WM_CALL, KR_CALL_ESTABLISHED);
     QCOMPARE(FMain->StatusMode(), 4);
     QString prefilled = QStringLiteral("not opened");
     QTimer::singleShot(0, this, [&] {

@@ -1,5 +1,6 @@
 // The main window on the fake engine: what it asks of the engine and what it
 // shows for each state.
+#include "MainFormFixture.h"
 #include "ModalSupport.h"
 #include "OrvantaFake.h"
 #include "TestSupport.h"
@@ -31,8 +32,8 @@
 
 namespace {
 
-constexpr quint32 Connected = KR_STATUS_CONNECTED;
-constexpr quint32 Online = KR_STATUS_CONNECTED | KR_STATUS_LOGGED_IN;
+using MainFormFixture::Connected;
+using MainFormFixture::Online;
 const QString AppKey = QStringLiteral("\\Software\\Orvanta\\Tavrilo");
 
 void WriteRegistry(const QString& Key, const QString& Name, quint32 Value)
@@ -124,20 +125,9 @@ void TestMainWindow::init()
 {
     FRoot = std::make_unique<TTestPlatformRoot>();
     TOrvantaFake::Reset();
-    // A camera, a microphone and speakers, each after the "None" entry.
-    TOrvantaFake::SetProcess(KR_OP_GET, "Sender\\VideoCapture\\Cameras", 0,
-                             QVariantList{QByteArray("Camera")});
-    TOrvantaFake::SetTexts("KrGetCurrentVideoCapture", {"Camera"});
-    TOrvantaFake::SetProcess(KR_OP_RUN, "Protocol\\Call", 0);
-    StartupValues = {};
-    TKrMessageDlg::ClearShownMessages();
-    TKrMessageDlg::InstallScript([](const TShownMessage& Message) {
-        return Message.Buttons & mbYes ? int(mrYes) : int(mrOk);
-    });
+    MainFormFixture::PrepareEngine();
     FTick = 1000;
     TMainForm::TickCount = [this] { return FTick; };
-    // Not a first run, unless a test says so.
-    WriteRegistry(AppKey, QStringLiteral("Initialized"), 3);
 }
 
 void TestMainWindow::cleanup()
@@ -156,17 +146,12 @@ void TestMainWindow::CreateForm()
 
 void TestMainWindow::Post(quint32 Msg, WPARAM WParam, LPARAM LParam)
 {
-    PostMessage(FForm->KrCore->MessageObject()->Handle(), Msg, WParam, LParam);
-    QCoreApplication::sendPostedEvents();
+    MainFormFixture::Post(*FForm, Msg, WParam, LParam);
 }
 
 void TestMainWindow::LogIn(const QByteArray& Name)
 {
-    TOrvantaFake::SetResult("KrGetMyName", 0x11);
-    TOrvantaFake::SetTexts("KrGetMyName", {Name, "Alice", ""});
-    Post(KR_WM_STATUS, Connected);
-    Post(KR_WM_STATUS, Online);
-    QCOMPARE(FForm->StatusMode(), 2);
+    MainFormFixture::LogIn(*FForm, Name);
 }
 
 void TestMainWindow::Call(const QString& Address)

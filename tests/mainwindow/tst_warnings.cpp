@@ -1,10 +1,10 @@
 // What the main window tells the user about the engine's warnings, the
 // other party's commands and calls that fail.
+#include "MainFormFixture.h"
 #include "ModalSupport.h"
 #include "OrvantaFake.h"
 #include "TestSupport.h"
 #include "mainwindow/MainScreen.h"
-#include "platform/Registry.h"
 #include "platform/Shell.h"
 #include "startup/StartupValues.h"
 #include "ui/MessageDlg.h"
@@ -19,8 +19,8 @@
 
 namespace {
 
-constexpr quint32 Connected = KR_STATUS_CONNECTED;
-constexpr quint32 Online = KR_STATUS_CONNECTED | KR_STATUS_LOGGED_IN;
+using MainFormFixture::Connected;
+using MainFormFixture::Online;
 
 } // namespace
 
@@ -60,13 +60,8 @@ void TestWarnings::init()
 {
     FRoot = std::make_unique<TTestPlatformRoot>();
     TOrvantaFake::Reset();
-    TOrvantaFake::SetProcess(KR_OP_RUN, "Protocol\\Call", 0);
-    StartupValues = {};
-    TRegistry registry(HKEY_CURRENT_USER);
-    QVERIFY(registry.OpenKey(QStringLiteral("\\Software\\Orvanta\\Tavrilo"), true));
-    registry.WriteInteger(QStringLiteral("Initialized"), 3);
+    MainFormFixture::PrepareEngine();
     FAnswer = mrOk;
-    TKrMessageDlg::ClearShownMessages();
     TKrMessageDlg::InstallScript([this](const TShownMessage&) { return FAnswer; });
     FOpened.clear();
     TShell::InstallRecorder([this](const QString& Target, bool) { FOpened << Target; });
@@ -85,17 +80,12 @@ void TestWarnings::cleanup()
 
 void TestWarnings::Post(quint32 StatusWord, LPARAM Param)
 {
-    PostMessage(FForm->KrCore->MessageObject()->Handle(), KR_WM_STATUS, StatusWord, Param);
-    QCoreApplication::sendPostedEvents();
+    MainFormFixture::Post(*FForm, KR_WM_STATUS, StatusWord, Param);
 }
 
 void TestWarnings::LogIn()
 {
-    TOrvantaFake::SetResult("KrGetMyName", 0x11);
-    TOrvantaFake::SetTexts("KrGetMyName", {"alice@demo.pellory", "Alice", ""});
-    Post(Connected);
-    Post(Online);
-    QCOMPARE(FForm->StatusMode(), 2);
+    MainFormFixture::LogIn(*FForm);
 }
 
 void TestWarnings::Call()
