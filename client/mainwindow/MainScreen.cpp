@@ -434,7 +434,6 @@ void TMainForm::CreateControls()
 void TMainForm::CreateMenus()
 {
     QMenuBar* bar = menuBar();
-    LoginItem = nullptr;
     bar->addAction(ActionLogin);
     CustomItem3 = bar->addMenu(QString());
     SelfViewItem = CustomItem3->addAction(QString());

@@ -89,7 +89,6 @@ public:
     TKrMessageDlg IncCallMessage;
 
     // Controls
-    QMenu* LoginItem;
     QMenu* CustomItem3; // View
     QMenu* SetupItem;
     QMenu* HelpItem;

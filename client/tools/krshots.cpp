@@ -4,7 +4,7 @@
 #include "mainwindow/MainScreen.h"
 #include "orvanta_demo.h"
 #include "platform/Paths.h"
-#include "platform/Registry.h"
+#include "tools/DemoProfile.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -53,19 +53,8 @@ int main(int argc, char* argv[])
     // A fresh user whose first run is over, so no first-run pages come up.
     QTemporaryDir root;
     qputenv(TPaths::RootVariable, root.path().toLocal8Bit());
-    TRegistry registry(HKEY_CURRENT_USER);
-    registry.OpenKey(QStringLiteral("\\Software\\Orvanta\\Tavrilo"), true);
-    registry.WriteInteger(QStringLiteral("Initialized"), 3);
-    // The built-in test camera, as the first run's hardware page would choose it.
-    {
-        TKrCore core;
-        core.RegString = QStringLiteral("Orvanta\\Tavrilo");
-        core.Initialize(QString(), QString(), QString(), QString());
-        core.SetCurrentVideoCapture(
-            core.VideoCaptureDevices().indexOf(QStringLiteral("Test Pattern Camera")));
-        core.ApplyDevices();
-        core.Release();
-    }
+    TDemoProfile::MarkFirstRunDone();
+    TDemoProfile::SelectTestCamera();
     // The echo peer answers after a while, so the calling state can be seen.
     TOrvantaDemo::SetTimings(1500, 60000, 60000, 60000);
 

@@ -9,9 +9,9 @@
 #include "mainwindow/MainScreen.h"
 #include "mainwindow/Missed.h"
 #include "orvanta_demo.h"
-#include "platform/Registry.h"
 #include "setup/Login.h"
 #include "startup/StartupValues.h"
+#include "tools/DemoProfile.h"
 #include "ui/MessageDlg.h"
 #include "ui/WavePlay.h"
 #include "video/SelfViewUnit.h"
@@ -65,9 +65,7 @@ void TestMainWindowEndToEnd::init()
     StartupValues = {};
     TKrMessageDlg::ClearShownMessages();
     TKrMessageDlg::InstallScript([](const TShownMessage&) { return int(mrOk); });
-    TRegistry registry(HKEY_CURRENT_USER);
-    QVERIFY(registry.OpenKey(QStringLiteral("\\Software\\Orvanta\\Tavrilo"), true));
-    registry.WriteInteger(QStringLiteral("Initialized"), 3);
+    TDemoProfile::MarkFirstRunDone();
 }
 
 void TestMainWindowEndToEnd::cleanup()
@@ -99,25 +97,9 @@ void TestMainWindowEndToEnd::LogIn(const QString& User, const QString& Password)
     QTRY_COMPARE(FForm->StatusMode(), 2);
 }
 
-namespace {
-
-// Chooses the built-in test camera, as the first run's hardware page would.
-void SelectTestCamera()
-{
-    TKrCore core;
-    core.RegString = QStringLiteral("Orvanta\\Tavrilo");
-    core.Initialize(QString(), QString(), QString(), QString());
-    core.SetCurrentVideoCapture(
-        core.VideoCaptureDevices().indexOf(QStringLiteral("Test Pattern Camera")));
-    core.ApplyDevices();
-    core.Release();
-}
-
-} // namespace
-
 void TestMainWindowEndToEnd::logInCallTheEchoPeerAndHangUp()
 {
-    SelectTestCamera();
+    TDemoProfile::SelectTestCamera();
     CreateForm();
     QVERIFY(FForm->MainVideoPanel->Rendering()); // the own picture while idle
     LogIn(QStringLiteral("alice@demo.pellory"), QStringLiteral("alice"));

@@ -2,8 +2,8 @@
 
 #include "OrvantaFake.h"
 #include "mainwindow/MainScreen.h"
-#include "platform/Registry.h"
 #include "startup/StartupValues.h"
+#include "tools/DemoProfile.h"
 #include "ui/MessageDlg.h"
 
 #include <QCoreApplication>
@@ -28,9 +28,7 @@ inline void PrepareEngine()
     TOrvantaFake::SetTexts("KrGetCurrentVideoCapture", {"Camera"});
     TOrvantaFake::SetProcess(KR_OP_RUN, "Protocol\\Call", 0);
     StartupValues = {};
-    TRegistry registry(HKEY_CURRENT_USER);
-    registry.OpenKey(QStringLiteral("\\Software\\Orvanta\\Tavrilo"), true);
-    registry.WriteInteger(QStringLiteral("Initialized"), 3);
+    TDemoProfile::MarkFirstRunDone();
     TKrMessageDlg::ClearShownMessages();
     TKrMessageDlg::InstallScript([](const TShownMessage& Message) {
         return Message.Buttons & mbYes ? int(mrYes) : int(mrOk);
